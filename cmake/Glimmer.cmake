@@ -1,0 +1,36 @@
+# Build settings shared by every target, and the helpers that tests and fuzzers use.
+
+add_compile_options(-Wall -Wextra -Werror)
+
+if(GLIMMER_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(GLIMMER_LIBFUZZER)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+# glimmer_test(NAME SOURCES a.cpp b.cpp DEPS lib... [LABELS slow ...])
+# One GoogleTest program per subsystem; each TEST becomes one ctest test. Tests run headless:
+# SDL uses its offscreen video driver and its dummy audio driver unless a test says otherwise.
+function(glimmer_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+  target_compile_definitions(${name} PRIVATE
+    GLIMMER_SOURCE_DIR="${PROJECT_SOURCE_DIR}" GLIMMER_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(props ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ${props})
+endfunction()

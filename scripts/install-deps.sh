@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages listed in the given files (default: debian-packages.txt) that are missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+lists=("$@")
+[ ${#lists[@]} -gt 0 ] || lists=("$here/debian-packages.txt")
+wanted=$(grep -hvE '^\s*(#|$)' "${lists[@]}")
+missing=()
+for pkg in $wanted; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
