@@ -1,0 +1,89 @@
+#pragma once
+// Hands out the show's files by name: from the data archive once openArchive has succeeded
+// (archive mode), from loose files on disk before that (loose mode).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DebugServer;
+
+// The bytes of one file as getFileData hands them out. In archive mode every request reads a fresh
+// copy that this object owns, so the caller is its only holder and keeps it as long as it needs;
+// in loose mode it points at the server's own buffer, which lives as long as the server.
+class FileData {
+public:
+    FileData() = default;
+    static FileData owned(std::unique_ptr<uint8_t[]> bytes) {
+        FileData d;
+        d.bytes_ = bytes.get();
+        d.owned_ = std::move(bytes);
+        return d;
+    }
+    static FileData borrowed(uint8_t* bytes) {
+        FileData d;
+        d.bytes_ = bytes;
+        return d;
+    }
+    uint8_t* get() const { return bytes_; }
+    explicit operator bool() const { return bytes_ != nullptr; }
+
+private:
+    uint8_t* bytes_ = nullptr;
+    std::unique_ptr<uint8_t[]> owned_;
+};
+
+class FileServer {
+public:
+    // The archive's directory in memory.
+    class Archive {
+    public:
+        struct Entry {
+            std::string name;
+            int32_t size = 0;
+            int32_t offset = 0;
+        };
+        // Reads the directory of the archive at path. Returns 0, or -1 cannot open, -2 seek failed,
+        // -3 empty file, -4 short read, -5 no marker or a directory that cannot be read.
+        int open(const char* path);
+        const char* path() const { return path_; }
+        const std::vector<Entry>& entries() const { return entries_; }
+        // First entry whose full or base name matches (ASCII case-insensitive), or null.
+        const Entry* find(const char* name) const;
+
+    private:
+        const char* path_ = nullptr;
+        std::vector<Entry> entries_;
+    };
+
+    // One loose file loaded from disk.
+    class File;
+
+    FileServer(DebugServer& log, int capacity);
+    ~FileServer();
+    FileServer(const FileServer&) = delete;
+    FileServer& operator=(const FileServer&) = delete;
+
+    // Returns 0; raises errors::couldntReadMetadata when the directory cannot be read.
+    int openArchive(const char* path);
+    bool archiveMode() const { return archiveMode_; }
+    const Archive& archive() const { return archive_; }
+
+    // Archive mode: a new buffer of exactly the file's size, owned by the returned FileData (empty
+    // if there is no such file or it cannot be read). Loose mode: the server's own buffer.
+    FileData getFileData(const char* name);
+    // Size in bytes, or -1 if there is no such file.
+    int32_t getFileSize(const char* name);
+
+private:
+    Archive archive_;
+    bool archiveMode_ = false;
+    int capacity_;
+    int count_ = 0;
+    DebugServer& log_;
+    std::vector<std::unique_ptr<File>> files_;
+};
+
+// The process-wide file server (installed by the entry point; tests install their own).
+FileServer& fileServer();
+void installFileServer(FileServer& server);
