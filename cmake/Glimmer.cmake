@@ -34,3 +34,9 @@ function(glimmer_test name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${props})
 endfunction()
+
+# Libraries every GL-facing subsystem shares. libGL (not libOpenGL) so that the compatibility
+# profile's immediate mode resolves through the same dispatch under GLX and EGL.
+set(OpenGL_GL_PREFERENCE LEGACY)
+find_package(OpenGL REQUIRED)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
