@@ -43,21 +43,41 @@ public:
             int32_t size = 0;
             int32_t offset = 0;
         };
-        // Reads the directory of the archive at path. Returns 0, or -1 cannot open, -2 seek failed,
-        // -3 empty file, -4 short read, -5 no marker or a directory that cannot be read.
+        // Reads the directory of the archive at path, reading the file only as far as the end of
+        // the directory. Returns 0, or -1 cannot open, -2 seek failed, -3 empty file, -4 short
+        // read, -5 no marker or a directory that cannot be read.
         int open(const char* path);
-        const char* path() const { return path_; }
+        const char* path() const { return path_.c_str(); }
         const std::vector<Entry>& entries() const { return entries_; }
+        // What the last failed open ran into ("" after success).
+        const char* failureReason() const { return reason_; }
         // First entry whose full or base name matches (ASCII case-insensitive), or null.
         const Entry* find(const char* name) const;
+        // A fresh copy of an entry's bytes, or empty if the archive cannot be read.
+        FileData read(const Entry& entry) const;
 
     private:
-        const char* path_ = nullptr;
+        std::string path_;  // copied: the caller's text need not outlive the server
         std::vector<Entry> entries_;
+        const char* reason_ = "";
     };
 
     // One loose file loaded from disk.
-    class File;
+    class File {
+    public:
+        // Reads the whole file into a buffer of its size, logging each step at level 4.
+        // Raises errors::couldntOpenFile or errors::couldntReadFile (after a level-10 line).
+        void load(const char* name, DebugServer& log);
+        // Both raise errors::fileNotFound while the record holds no file.
+        const char* getName() const;
+        uint8_t* getData() const;
+        int32_t getSize() const { return size_; }
+
+    private:
+        std::string name_;
+        int32_t size_ = 0;
+        std::unique_ptr<uint8_t[]> data_;
+    };
 
     FileServer(DebugServer& log, int capacity);
     ~FileServer();
@@ -74,8 +94,12 @@ public:
     FileData getFileData(const char* name);
     // Size in bytes, or -1 if there is no such file.
     int32_t getFileSize(const char* name);
+    int looseFileCount() const { return count_; }
 
 private:
+    // Loose mode: the loaded record of this name (exact case), loading it on first request.
+    File* looseFile(const char* name);
+
     Archive archive_;
     bool archiveMode_ = false;
     int capacity_;
@@ -84,6 +108,7 @@ private:
     std::vector<std::unique_ptr<File>> files_;
 };
 
-// The process-wide file server (installed by the entry point; tests install their own).
+// The process-wide file server (installed by the entry point; tests install their own). Until one
+// is installed, a loose-mode server on debugServer() with the program's capacity of 200.
 FileServer& fileServer();
 void installFileServer(FileServer& server);
