@@ -1,0 +1,18 @@
+#pragma once
+// The demo clock: the show's one time base, counted in ticks of 14 ms (71.42857 ticks a second).
+// Live, the count follows a monotonic clock; in video mode the frame loop sets it with setTicks.
+// Main thread only.
+
+// Starts counting from the current count at rate events per second (the program passes 71, a
+// 14 ms period). Raises errors::couldntInitTimer for a rate that gives no whole-millisecond period.
+void startClock(int rate);
+// Sets the count to 0 and stops counting.
+void stopClock();
+// The count truncated toward zero.
+int currentTicks();
+// The count becomes value; a running clock keeps counting from there.
+void setTicks(float value);
+
+// Tests only: a running clock advances factor times faster than real time (1 is real time), so a
+// whole live show can run in a few seconds.
+void setClockSpeedForTesting(double factor);

@@ -1,0 +1,18 @@
+#pragma once
+// Message boxes. With no display to show them on, the caption and text go to stderr instead and a
+// question gets the answer that keeps the program going safely; nothing ever blocks then.
+
+enum class BoxIcon { error, information };
+
+// An OK box; returns when the user closes it.
+void showMessageBox(const char* caption, const char* text, BoxIcon icon);
+
+// A Yes/No question; true for Yes. Without a display the answer is safeAnswer.
+bool askYesNo(const char* caption, const char* text, bool safeAnswer);
+
+// True when boxes can be shown on a display: a display is named in the environment, SDL is not
+// told to run without one, and the window (if open) did not fall back to offscreen rendering.
+bool boxesCanBeShown();
+
+// Makes the log's fatal-error boxes SDL message boxes (stderr without a display).
+void installMessageBoxes();

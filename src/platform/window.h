@@ -1,0 +1,70 @@
+#pragma once
+// The program's one window with its OpenGL context (SDL2). Windowed, the client area is the
+// requested size and shows the picture 1:1. Full screen, the picture is drawn at the requested
+// size into an offscreen framebuffer and scaled up to the screen with its aspect kept on every
+// swap; the display mode is never changed. Every GL state and every read-back (the feedback copy,
+// recording) sees the same logical picture in both modes. Main thread only.
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct SDL_Window;
+
+class KWindow {
+public:
+    static constexpr int kWindowed = 1;
+    static constexpr int kFullScreen = 2;
+    static constexpr int kEscape = 27;  // keyState index of the Escape key
+
+    KWindow(const char* title, int width, int height, int windowMode);
+    virtual ~KWindow();
+    KWindow(const KWindow&) = delete;
+    KWindow& operator=(const KWindow&) = delete;
+
+    // Creates the window and its context and sets the initial GL state and projection. A title,
+    // a size above 0 and a mode of 1 or 2 replace the stored ones; on an opened window only those
+    // are updated. Raises the catalogue's window errors; a refused full screen asks whether to run
+    // windowed and raises errors::graphicsMode on No.
+    void open(int showFlag, const char* title, int width, int height, int windowMode);
+    // Destroys context and window; harmless when not opened. Raises the integer 0 on failure.
+    void close();
+
+    void clear();
+    void swapBuffers();
+    // Handles at most one pending event, so a burst of events is worked off over several frames.
+    void pumpMessages();
+    // True while Escape is held or once a quit request (close box, Alt-F4, Ctrl-C) was taken.
+    bool quitRequested() const;
+    // Viewport and projection for the given size (also used by open).
+    void resize(int width, int height);
+    // Hides the window for good (video mode); the picture is then drawn offscreen.
+    void hide();
+
+    SDL_Window* handle() const { return window_; }
+    bool opened() const { return opened_; }
+    int windowMode() const { return mode_; }
+    // True when no display was available and the picture is rendered offscreen.
+    bool headless() const { return headless_; }
+    uint8_t keyState(int key) const { return keyState_[static_cast<uint8_t>(key)]; }
+
+private:
+    void createWindowAndContext(int showFlag);
+    bool createOffscreenTarget();
+    void destroyOffscreenTarget();
+    void presentOffscreen();
+    void handleEvent(const void* event);
+
+    std::string title_;
+    int bitsPerPixel_ = 32;
+    int width_ = 0, height_ = 0;                 // requested size
+    int currentWidth_ = 0, currentHeight_ = 0;   // used by resize
+    int mode_ = kWindowed;
+    SDL_Window* window_ = nullptr;
+    void* context_ = nullptr;
+    // The offscreen picture of full screen and hidden windows.
+    unsigned framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
+    std::array<uint8_t, 256> keyState_{};
+    bool opened_ = false;
+    bool quit_ = false;
+    bool headless_ = false;
+};
