@@ -59,7 +59,7 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || 
 int need(Cursor& in) {
     int c = in.next();
     if (c == kEnd) throw Failure{kBadDirectory, "the directory runs into the end of the file"};
-    if (c == kError) throw Failure{kShortRead, "short read"};
+    if (c == kError) throw Failure{kShortRead, "the file delivered fewer bytes than its length"};
     return c;
 }
 
@@ -69,7 +69,7 @@ void findMarker(Cursor& in) {
     size_t p = 0;
     while (p < kMarkerLength) {
         int c = in.next();
-        if (c == kError) throw Failure{kShortRead, "short read"};
+        if (c == kError) throw Failure{kShortRead, "the file delivered fewer bytes than its length"};
         if (c == kEnd) throw Failure{kBadDirectory, "no archive marker"};
         p = (c == static_cast<unsigned char>(kMarker[p])) ? p + 1 : 0;
     }
