@@ -1,0 +1,78 @@
+#pragma once
+// The show: six scenes and a closing pause, timed by the demo clock. Each frame draws the current
+// scene unseen, copies its lower-left 256 x 256 pixels into the feedback texture, clears, and draws
+// the visible frame from overlays: the line field textured with that picture, light bars and glow
+// sprites.
+#include <memory>
+
+#include "show/cue_list.h"
+#include "show/glow_sprites.h"
+#include "show/light_bars.h"
+#include "show/line_field.h"
+#include "show/scenes.h"
+#include "show/show_state.h"
+#include "show/title_card.h"
+
+// Every cue list of the show, each built once from its constant table.
+struct ShowCues {
+    CueList scene0Main, scene0Zoom, scene1, scene2Main, scene2Fade, scene3, scene4Main, scene4Fade;
+    CueList title, end, lineFieldRamp, jitter, tintFlash, glowFade, lightBar, glowSprite;
+    ShowCues();
+};
+
+class Show {
+public:
+    static constexpr int kFeedbackSize = 256;
+    static constexpr int kDensityCeiling = 700;
+
+    Show();
+    ~Show();
+    Show(const Show&) = delete;
+    Show& operator=(const Show&) = delete;
+
+    // Start-up, once the window and the data archive are open: the line-field point store, the
+    // feedback texture and every set-up in the show's order. Loads the scene files and images.
+    void allocatePointStore();
+    void createFeedbackTexture();
+    void setUpScenes();
+    // The initial line-field settings, just before the first frame.
+    void initialSettings();
+
+    // One frame up to the swap; false when the end cue fired (nothing then is copied or drawn).
+    bool renderFrame();
+
+    // The frame's stages, in the order renderFrame runs them.
+    static void clearFrame();
+    void rampStep();
+    static void sceneGLState();
+    bool sceneStage();
+    void copyFeedback();
+    void drawOverlays();
+
+    ShowState& state() { return state_; }
+    ShowCues& cues() { return cues_; }
+    LineField& lineField() { return lineField_; }
+    LightBars& lightBars() { return lightBars_; }
+    GlowSprites& glowSprites() { return glowSprites_; }
+    Scene0& scene0() { return scene0_; }
+    Scene1& scene1() { return scene1_; }
+    Scene2& scene2() { return scene2_; }
+    Scene3& scene3() { return scene3_; }
+    Scene4& scene4() { return scene4_; }
+    TitleCard& titleCard() { return title_; }
+    unsigned feedbackTexture() const { return feedbackTexture_; }
+
+private:
+    ShowState state_;
+    ShowCues cues_;
+    LineField lineField_;
+    LightBars lightBars_;
+    GlowSprites glowSprites_;
+    Scene0 scene0_;
+    Scene1 scene1_;
+    Scene2 scene2_;
+    Scene3 scene3_;
+    Scene4 scene4_;
+    TitleCard title_;
+    unsigned feedbackTexture_ = 0;
+};

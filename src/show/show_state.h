@@ -1,0 +1,16 @@
+#pragma once
+// The values several stages of the show read and write within a frame: which scene plays, and the
+// shape of the line field that every scene is seen through.
+
+struct ShowState {
+    // 0 to 5 select a scene, 6 is the closing pause. Only the scenes' own steps advance it.
+    int sceneIndex = 0;
+    // Sets how many line-field vertices are drawn: ceil(density / 3). The start-up values are
+    // replaced just before the first frame (density 0, depth offset 45).
+    int density = 700;
+    float depthOffset = 20.0f;
+    int boxWidth = 100;
+    int boxHeight = 100;
+    // Width handed to glLineWidth before the line field is drawn.
+    float overlayLineWidth = 3.0f;
+};

@@ -1,0 +1,194 @@
+// glimmershot: renders the show headless, frame by frame as video mode does, and writes chosen
+// frames as PNG files or a contact sheet; without an output it is the render benchmark.
+//
+//   glimmershot [--data Glimmertide.dat] [--fps 40] [--at 1704,3300 | --every N]
+//               [--out DIR] [--sheet FILE.png]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/exception.h"
+#include "headless_show.h"
+#include "png_image.h"
+#include "sheet.h"
+
+namespace {
+
+struct Options {
+    std::string data = "Glimmertide.dat";
+    float fps = 40.0f;
+    std::vector<int> at;
+    int every = 0;
+    std::string out;
+    std::string sheet;
+};
+
+int usage(const char* problem) {
+    std::fprintf(stderr,
+                 "glimmershot: %s\n"
+                 "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--out DIR] "
+                 "[--sheet FILE.png]\n",
+                 problem);
+    return 2;
+}
+
+bool parseInt(const char* text, int& value) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 1000000) return false;
+    value = int(v);
+    return true;
+}
+
+bool parseTicks(const char* text, std::vector<int>& ticks) {
+    std::string list(text);
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int tick;
+        if (!parseInt(item.c_str(), tick)) return false;
+        ticks.push_back(tick);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return !ticks.empty();
+}
+
+// Returns 0 on success, else the exit status of a usage error.
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto need = [&](const char* name) {
+            if (!value) std::fprintf(stderr, "glimmershot: %s needs a value\n", name);
+            return value != nullptr;
+        };
+        if (!std::strcmp(arg, "--data")) {
+            if (!need(arg)) return 2;
+            o.data = value;
+        } else if (!std::strcmp(arg, "--fps")) {
+            int fps;
+            if (!need(arg)) return 2;
+            if (!parseInt(value, fps) || fps < 1) return usage("--fps takes a whole number of at least 1");
+            o.fps = float(fps);
+        } else if (!std::strcmp(arg, "--at")) {
+            if (!need(arg)) return 2;
+            if (!parseTicks(value, o.at)) return usage("--at takes ticks separated by commas");
+        } else if (!std::strcmp(arg, "--every")) {
+            if (!need(arg)) return 2;
+            if (!parseInt(value, o.every) || o.every < 1) return usage("--every takes a whole number of at least 1");
+        } else if (!std::strcmp(arg, "--out")) {
+            if (!need(arg)) return 2;
+            o.out = value;
+        } else if (!std::strcmp(arg, "--sheet")) {
+            if (!need(arg)) return 2;
+            o.sheet = value;
+        } else {
+            return usage((std::string("unknown option ") + arg).c_str());
+        }
+        ++i;
+    }
+    if (!o.at.empty() && o.every) return usage("--at and --every exclude each other");
+    return 0;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Writes the chosen frames; returns the exit status.
+int capture(const Options& o) {
+    HeadlessShow run(o.data.c_str(), o.fps);
+    std::vector<Thumbnail> chosen;
+    size_t nextAt = 0;
+    std::vector<int> at = o.at;
+    std::sort(at.begin(), at.end());
+    while (run.nextFrame()) {
+        const int frame = run.frameIndex();
+        bool wanted = false;
+        // A frame is taken for every asked tick its clock reading reaches first.
+        while (nextAt < at.size() && run.frameTick() >= float(at[nextAt])) {
+            wanted = true;
+            ++nextAt;
+        }
+        if (o.every && frame % o.every == 0) wanted = true;
+        if (!wanted) continue;
+        RgbImage image = run.readBack();
+        if (!o.out.empty()) {
+            char name[64];
+            std::snprintf(name, sizeof name, "frame%05d-tick%05d.png", frame, int(run.frameTick()));
+            std::string path = (std::filesystem::path(o.out) / name).string();
+            std::string error;
+            if (!writePng(path, image, &error)) {
+                std::fprintf(stderr, "glimmershot: %s\n", error.c_str());
+                return 1;
+            }
+            std::printf("%s\n", path.c_str());
+        }
+        if (!o.sheet.empty()) chosen.push_back({std::move(image), int(run.frameTick())});
+        if (o.every == 0 && nextAt == at.size() && !at.empty()) break;
+    }
+    if (nextAt < at.size()) std::fprintf(stderr, "glimmershot: the show ended before tick %d\n", at[nextAt]);
+    if (!o.sheet.empty()) {
+        std::string error;
+        if (!writePng(o.sheet, contactSheet(chosen), &error)) {
+            std::fprintf(stderr, "glimmershot: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s\n", o.sheet.c_str());
+    }
+    return 0;
+}
+
+// Renders the whole show and discards it, then runs the floor loop for as many frames.
+int benchmark(const Options& o) {
+    HeadlessShow run(o.data.c_str(), o.fps);
+    auto start = std::chrono::steady_clock::now();
+    int frames = 0;
+    while (run.nextFrame()) {
+        (void)run.readBack();
+        ++frames;
+    }
+    const double showSeconds = secondsSince(start);
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) run.floorFrame();
+    const double floorSeconds = secondsSince(start);
+    const double showFps = frames / showSeconds, floorFps = frames / floorSeconds;
+    std::printf("show:  %d frames in %.2f s, %.1f frames per second\n", frames, showSeconds, showFps);
+    std::printf("floor: %d frames in %.2f s, %.1f frames per second (clear, feedback copy, read back, swap)\n",
+                frames, floorSeconds, floorFps);
+    std::printf("the show renders at %.2f of the floor's rate\n", showFps / floorFps);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (int status = parse(argc, argv, o)) return status;
+    if (!o.out.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.out, ec);
+        if (ec) {
+            std::fprintf(stderr, "glimmershot: cannot create %s: %s\n", o.out.c_str(), ec.message().c_str());
+            return 1;
+        }
+    }
+    const bool capturing = !o.out.empty() || !o.sheet.empty();
+    if (capturing && o.at.empty() && !o.every) return usage("--out and --sheet need --at or --every");
+    try {
+        return capturing ? capture(o) : benchmark(o);
+    } catch (const ExceptionType& error) {
+        std::fprintf(stderr, "glimmershot: %s\n", error.text().c_str());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "glimmershot: %s\n", errors::undefinedException.getMessage());
+        return 1;
+    }
+}

@@ -1,0 +1,73 @@
+#include "headless_show.h"
+
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "app/debug_server.h"
+#include "archive/file_server.h"
+#include "math/ktable.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+#include "show/show.h"
+
+struct HeadlessShow::Parts {
+    FileServer files{debugServer(), 200};
+    KTable table{65536, 320, 240, 32, 45.0f};
+    KWindow window{"glimmershot", 640, 480, KWindow::kWindowed};
+    Show show;
+};
+
+HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond)
+    : parts_(std::make_unique<Parts>()), framesPerSecond_(framesPerSecond) {
+    installFileServer(parts_->files);
+    parts_->files.openArchive(archivePath);
+    parts_->window.open(1, " ", 324, 265, KWindow::kWindowed);
+    parts_->window.hide();
+    Show& show = parts_->show;
+    show.allocatePointStore();
+    show.createFeedbackTexture();
+    show.setUpScenes();
+    glEnable(GL_TEXTURE_2D);
+    setTicks(0.0f);
+    show.initialSettings();
+    glDisable(GL_FOG);
+}
+
+HeadlessShow::~HeadlessShow() {
+    parts_->window.close();
+    setTicks(0.0f);
+}
+
+Show& HeadlessShow::show() { return parts_->show; }
+
+bool HeadlessShow::nextFrame() {
+    frameTick_ = clock_;
+    if (!parts_->show.renderFrame()) return false;
+    parts_->window.pumpMessages();
+    parts_->window.swapBuffers();
+    // The first two frames both show time 0.
+    clock_ = 71.42857f / framesPerSecond_ * float(frames_);
+    setTicks(clock_);
+    ++frames_;
+    return true;
+}
+
+RgbImage HeadlessShow::readBack() const {
+    std::vector<uint8_t> rows(size_t(kWidth) * kHeight * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    RgbImage image(kWidth, kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        const uint8_t* src = &rows[size_t(kHeight - 1 - y) * kWidth * 3];
+        std::copy(src, src + kWidth * 3, image.at(0, y));
+    }
+    return image;
+}
+
+void HeadlessShow::floorFrame() {
+    Show::clearFrame();
+    parts_->show.copyFeedback();
+    (void)readBack();
+    parts_->window.swapBuffers();
+}

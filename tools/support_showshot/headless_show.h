@@ -1,0 +1,41 @@
+#pragma once
+// Runs the show headless exactly as video mode does: a hidden 324 x 265 window, the clock never
+// started, and after every presented frame the clock set to 71.42857 / fps x (frames so far).
+#include <memory>
+
+#include "png_image.h"
+
+class Show;
+
+class HeadlessShow {
+public:
+    static constexpr int kWidth = 320;
+    static constexpr int kHeight = 240;
+
+    // Opens the archive, the window and every scene; errors of the data raise ExceptionType.
+    HeadlessShow(const char* archivePath, float framesPerSecond);
+    ~HeadlessShow();
+    HeadlessShow(const HeadlessShow&) = delete;
+    HeadlessShow& operator=(const HeadlessShow&) = delete;
+
+    // Renders and presents the next frame; false once the end cue fired (nothing presented then).
+    bool nextFrame();
+    // The frame just presented: its index from 0 and the clock it was rendered at.
+    int frameIndex() const { return frames_ - 1; }
+    float frameTick() const { return frameTick_; }
+    // The lower-left 320 x 240 pixels of the frame just presented, top row first.
+    RgbImage readBack() const;
+
+    // The floor of any frame: clear, copy the feedback texture, read back, swap.
+    void floorFrame();
+
+    Show& show();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+    float framesPerSecond_;
+    int frames_ = 0;
+    float clock_ = 0.0f;
+    float frameTick_ = 0.0f;
+};
