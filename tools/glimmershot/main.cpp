@@ -111,25 +111,23 @@ int capture(const Options& o) {
     std::sort(at.begin(), at.end());
     while (run.nextFrame()) {
         const int frame = run.frameIndex();
-        bool wanted = false;
-        // A frame is taken for every asked tick its clock reading reaches first.
-        while (nextAt < at.size() && run.frameTick() >= float(at[nextAt])) {
-            wanted = true;
-            ++nextAt;
-        }
-        if (o.every && frame % o.every == 0) wanted = true;
-        if (!wanted) continue;
+        // A frame is taken for every asked tick its clock reading reaches first; it is named after
+        // the tick asked for, so that the same request always writes the same files.
+        int asked = -1;
+        while (nextAt < at.size() && run.frameTick() >= float(at[nextAt])) asked = at[nextAt++];
+        if (asked < 0 && !(o.every && frame % o.every == 0)) continue;
         RgbImage image = run.readBack();
         if (!o.out.empty()) {
             char name[64];
-            std::snprintf(name, sizeof name, "frame%05d-tick%05d.png", frame, int(run.frameTick()));
+            if (asked >= 0) std::snprintf(name, sizeof name, "at%05d.png", asked);
+            else std::snprintf(name, sizeof name, "frame%05d.png", frame);
             std::string path = (std::filesystem::path(o.out) / name).string();
             std::string error;
             if (!writePng(path, image, &error)) {
                 std::fprintf(stderr, "glimmershot: %s\n", error.c_str());
                 return 1;
             }
-            std::printf("%s\n", path.c_str());
+            std::printf("%s: frame %d at tick %.2f\n", path.c_str(), frame, double(run.frameTick()));
         }
         if (!o.sheet.empty()) chosen.push_back({std::move(image), int(run.frameTick())});
         if (o.every == 0 && nextAt == at.size() && !at.empty()) break;

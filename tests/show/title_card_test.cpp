@@ -1,0 +1,99 @@
+#include "show/title_card.h"
+
+#include <GL/gl.h>
+
+#include "app/exception.h"
+#include "loose_files.h"
+#include "show/cues.h"
+#include "show_fixture.h"
+
+namespace {
+
+struct TitleRun {
+    ShowState show;
+    TitleCard card{show};
+    CueList cues{cues::title};
+    void at(int tick) {
+        setTicks(float(tick));
+        card.preFrame();
+        card.step(currentTicks(), cues);
+    }
+};
+
+using TitleTest = ShowFixture;
+
+TEST_F(TitleTest, FirstCueOnlyStartsTheCardWhichEndsOnTheThird) {
+    TitleRun run;
+    run.card.setUp();
+    run.show.sceneIndex = 5;
+    run.show.density = 700;
+    run.at(10914);
+    EXPECT_TRUE(run.card.started());
+    EXPECT_EQ(run.card.cueCount(), 0);
+    EXPECT_EQ(run.show.density, 0);  // drops to nothing and regrows
+    EXPECT_EQ(run.show.depthOffset, 5.0f);
+    EXPECT_EQ(run.show.boxWidth, 130);
+    EXPECT_EQ(run.show.boxHeight, 100);
+    EXPECT_EQ(run.show.overlayLineWidth, 2.0f);
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    for (int t = 10915; t <= 11314; ++t) run.at(t);
+    // Growth is about 0.0005 t^2 over the first 400 ticks.
+    EXPECT_NEAR(run.show.density, 0.0005 * 400 * 400, 5);
+    for (int t = 11315; t < 11620; ++t) run.at(t);
+    EXPECT_EQ(run.show.depthOffset, 5.0f);
+    run.at(11620);
+    EXPECT_EQ(run.card.cueCount(), 1);
+    EXPECT_EQ(run.show.sceneIndex, 5);
+    for (int t = 11621; t < 12755; ++t) run.at(t);
+    run.at(12755);  // the third cue: still drawn and updated, and the index moves on
+    EXPECT_EQ(run.card.cueCount(), 2);
+    EXPECT_EQ(run.show.sceneIndex, 6);
+    EXPECT_NEAR(run.show.density, 657, 3);
+    EXPECT_NEAR(run.show.depthOffset, -29, 0.5);
+    EXPECT_EQ(run.card.growthRate(), 0.4f);
+}
+
+TEST_F(TitleTest, QuadIsDrawnGreyWithTheImagesRedChannel) {
+    TitleRun run;
+    run.card.setUp();
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, run.card.texture());
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    EXPECT_EQ(format, GL_LUMINANCE_ALPHA);
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 256);
+}
+
+TEST(TitleImage, ImageThatIsNot256SquareIsRefused) {
+    TestGLContext gl;
+    ASSERT_TRUE(gl.ok());
+    FileServer files(debugServer(), 200);
+    installFileServer(files);
+    LooseFiles data;
+    data.add("data/glimmertide.jpg", gradientJpeg(128, 256));
+    ShowState show;
+    TitleCard card(show);
+    try {
+        card.setUp();
+        FAIL() << "a 128 x 256 title image was accepted";
+    } catch (const ExceptionType& error) {
+        EXPECT_EQ(error.text(), "Error - couldn't read file data/glimmertide.jpg! Aborting...");
+    }
+}
+
+TEST(TitleImage, SquareImageOf256IsAccepted) {
+    TestGLContext gl;
+    ASSERT_TRUE(gl.ok());
+    FileServer files(debugServer(), 200);
+    installFileServer(files);
+    LooseFiles data;
+    data.add("data/glimmertide.jpg", gradientJpeg(256, 256));
+    ShowState show;
+    TitleCard card(show);
+    card.setUp();
+    EXPECT_NE(card.texture(), 0u);
+}
+
+}  // namespace
