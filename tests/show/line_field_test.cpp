@@ -65,7 +65,7 @@ TEST_F(LineFieldTest, RampOvershootsForOneFrameThenClampsTo700AndStaysIdle) {
 TEST_F(LineFieldTest, TintFlashRisesPeaksFallsAndEndsAbruptly) {
     CueList tint(cues::tintFlash);
     auto step = [&](int t) { field.tintStep(t, tint); };
-    at(5900, step);
+    for (int t = 5900; t < 5918; ++t) at(t, step);
     EXPECT_FALSE(field.tintOn());
     int peakTick = -1;
     for (int t = 5918; t < 6300; ++t) {
@@ -76,7 +76,9 @@ TEST_F(LineFieldTest, TintFlashRisesPeaksFallsAndEndsAbruptly) {
             EXPECT_EQ(t, 5918 + 350);
             break;
         }
-        if (t == 6267) EXPECT_NEAR(field.tintLevel(), 0.28f, 0.02f);
+        if (t == 6267) {
+            EXPECT_NEAR(field.tintLevel(), 0.28f, 0.02f);
+        }
     }
     EXPECT_NEAR(peakTick - 5918, 158, 1);
     EXPECT_FALSE(field.tintOn());
@@ -90,7 +92,9 @@ TEST_F(LineFieldTest, TintIsIdleBetweenFlashesAndTheThirdUsesRowTwo) {
     auto step = [&](int t) { field.tintStep(t, tint); };
     for (int t = 5000; t < 10600; t += 2) {
         at(t, step);
-        if (t == 8000) EXPECT_FALSE(field.tintOn());
+        if (t == 8000) {
+            EXPECT_FALSE(field.tintOn());
+        }
     }
     EXPECT_TRUE(field.tintOn());
     EXPECT_EQ(field.tintRow(), 2);

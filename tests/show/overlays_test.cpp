@@ -71,9 +71,10 @@ TEST_F(OverlayTest, BarsLightInOrderRiseToPeakAndFadeSlowly) {
     while (bars.lit(0)) barsAt(++t);
     EXPECT_EQ(bars.alpha(0), 0.6f);
     EXPECT_NEAR(t, 3252, 1);
-    barsAt(t + 50);
-    EXPECT_NEAR(bars.alpha(0), 0.6f - 0.004f * 50, 1e-5f);
+    barsAt(3270);
+    EXPECT_NEAR(bars.alpha(0), 0.6f - 0.004f * float(3270 - t), 1e-5f);
     // Cue 3273 lights bar 1, not bar 0 again.
+    barsAt(3272);
     barsAt(3273);
     EXPECT_TRUE(bars.lit(1));
     EXPECT_EQ(bars.cueCount(), 2);
@@ -125,6 +126,7 @@ TEST_F(OverlayTest, SpritesLightFromOneAndSpriteZeroStaysDark) {
     while (sprites.lit(1)) spritesAt(++t);
     EXPECT_EQ(sprites.intensity(1), 1.0f);
     EXPECT_NEAR(t, 204, 1);
+    spritesAt(238);
     spritesAt(239);  // second cue: sprite 2
     EXPECT_TRUE(sprites.lit(2));
     EXPECT_NEAR(sprites.intensity(1), 1.0f - 0.0015f * float(239 - t), 1e-5f);
@@ -147,8 +149,8 @@ TEST_F(OverlayTest, MasterFadeReachesZero1250TicksAfterTheFadeCue) {
     EXPECT_EQ(sprites.master(), 0.0f);
     // Whatever the intensities, nothing is added any more.
     glClear(GL_COLOR_BUFFER_BIT);
-    spritesAt(12005);
-    spritesAt(12010);
+    spritesAt(12400);
+    spritesAt(12405);
     EXPECT_GT(sprites.intensity(1 + (sprites.cueCount() - 1) % 12), 0.0f);
     EXPECT_EQ(frameSum(), 0);
 }

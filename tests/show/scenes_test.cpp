@@ -135,7 +135,9 @@ TEST_F(SceneTest, Scene1AlternatesTurnsAndRollsInPairsAndEndsAfterTheNinthCue) {
         run.at(cue[i]);
         EXPECT_EQ(run.scene.segmentCount(), i + 1);
         EXPECT_EQ(run.scene.kind(), expected[i]) << "segment " << i;
-        if (i < 8) EXPECT_TRUE(near(run.camera(), 0, expected[i] == R ? 50.0f : 0.0f, -375));
+        if (i < 8) {
+            EXPECT_TRUE(near(run.camera(), 0, expected[i] == R ? 50.0f : 0.0f, -375));
+        }
     }
     // The ninth segment is only started: the camera keeps the start position, fog stays on.
     EXPECT_TRUE(near(run.camera(), 0, 0, -700));
