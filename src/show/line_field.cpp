@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "render/render.h"
-
 namespace {
 
 enum Axis { kX = 0, kY = 1, kZ = 2 };
@@ -167,12 +165,11 @@ int LineField::jitterOffset(float amplitude) const {
     return 0;
 }
 
-void LineField::draw(const ShowState& show) {
+void LineField::draw(const ShowState& show, float brightness) {
     // The store holds twice the density ceiling; a density beyond what it can hold draws what fits
     // rather than writing past it.
     const int count = std::clamp(vertexCount(show.density), 0, int(points_.size()));
     generate(show, count);
-    const float brightness = renderBrightness();
     const float* tint = kTintColours[tintRow_ % kTintRows];
     const float f = tintLevel_;
     glBegin(GL_LINES);

@@ -28,8 +28,9 @@ public:
     static void glState();
     // Random per-axis displacement that kicks on each cue and dies away.
     void jitterStep(int tick, CueList& jitter);
-    // Generates and projects the points, then draws them with the bound feedback texture.
-    void draw(const ShowState& show);
+    // Generates and projects the points, then draws them with the bound feedback texture. The
+    // brightness render switch scales the tint colours.
+    void draw(const ShowState& show, float brightness);
 
     // Number of vertices drawn for a density.
     static int vertexCount(int density);

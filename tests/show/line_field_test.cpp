@@ -156,11 +156,11 @@ struct FedLine {
     float x0, y0, r0, g0, b0, a0;
 };
 
-std::vector<FedLine> drawInFeedback(LineField& field, const ShowState& show) {
+std::vector<FedLine> drawInFeedback(LineField& field, const ShowState& show, float brightness = 1.0f) {
     std::vector<GLfloat> buffer(200000);
     glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR, buffer.data());
     glRenderMode(GL_FEEDBACK);
-    field.draw(show);
+    field.draw(show, brightness);
     GLint n = glRenderMode(GL_RENDER);
     std::vector<FedLine> lines;
     for (GLint i = 0; i < n;) {
@@ -229,12 +229,12 @@ TEST_F(LineFieldGL, TintColoursByScreenPositionWithBlueFollowingX) {
     const float f = field.tintLevel();
     ASSERT_NEAR(f, 0.6f, 1e-5f);
     show.density = 300;
-    auto lines = drawInFeedback(field, show);
+    auto lines = drawInFeedback(field, show, 0.5f);
     ASSERT_EQ(lines.size(), 50u);
     for (const FedLine& l : lines) {
-        EXPECT_NEAR(l.r0, (1 - f) + f * 0.0f * l.x0 / 320, 1e-3);
-        EXPECT_NEAR(l.g0, (1 - f) + f * 0.155f * l.y0 / 240, 1e-3);
-        EXPECT_NEAR(l.b0, (1 - f) + f * 0.8f * l.x0 / 320, 1e-3);
+        EXPECT_NEAR(l.r0, 0.5f * ((1 - f) + f * 0.0f * l.x0 / 320), 1e-3);
+        EXPECT_NEAR(l.g0, 0.5f * ((1 - f) + f * 0.155f * l.y0 / 240), 1e-3);
+        EXPECT_NEAR(l.b0, 0.5f * ((1 - f) + f * 0.8f * l.x0 / 320), 1e-3);
         EXPECT_FLOAT_EQ(l.a0, 0.5f);
     }
 }

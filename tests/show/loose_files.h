@@ -32,10 +32,14 @@ private:
     std::filesystem::path previous_, folder_;
 };
 
-// A grey gradient JPEG of the given size.
-inline std::vector<uint8_t> gradientJpeg(int width, int height) {
+// A JPEG of the given size in one colour.
+inline std::vector<uint8_t> solidJpeg(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     std::vector<uint8_t> raw(size_t(width) * height * 3);
-    for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t((i / 3) % 251);
+    for (size_t i = 0; i < raw.size(); i += 3) {
+        raw[i] = r;
+        raw[i + 1] = g;
+        raw[i + 2] = b;
+    }
     tjhandle encoder = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
