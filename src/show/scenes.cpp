@@ -85,7 +85,7 @@ void Scene0::move(int tick, Move action) {
         // 30 angle units per tick, about the world's vertical axis.
         for (int i = 0; i < s.getMeshCount(); ++i) meshPosition(s, i).rotateY(30 * dt);
     }
-    s.render();
+    renderScene(s);
     ++draws_;
     movePrevious_ = tick;
 }
@@ -196,7 +196,7 @@ void Scene1::move(int time, Move action) {
         else cameraTarget(s).rotateX(angle);
     }
     spin_ -= 0.55f * dt;
-    s.render();
+    renderScene(s);
     ++draws_;
     glDisable(GL_FOG);
     if (time > 100) {
@@ -236,7 +236,7 @@ Scene2::Scene2(ShowState& show) : show_(show) {}
 Scene2::~Scene2() = default;
 
 void Scene2::setUp() {
-    scene_ = std::make_unique<KScene>(kFile, 1);
+    scene_ = std::make_unique<KScene>(kFile, KScene::Clones{1});
     KScene& s = *scene_;
     requireMesh(s, kFile);
     cameraPosition(s).set(0, 0, 500);
@@ -285,7 +285,7 @@ void Scene2::step(int tick, CueList& main, CueList& fade) {
         speed_ = 2.0f;
         distance_ = 500.0f;
     } else if (!moving_) {
-        s.render();
+        renderScene(s);
         ++draws_;
         return;
     }
@@ -295,7 +295,7 @@ void Scene2::step(int tick, CueList& main, CueList& fade) {
     // Away from the camera, which looks along -z.
     meshPosition(s, 0).z -= speed_ * dt;
     meshTarget(s, 0).z -= speed_ * dt;
-    s.render();
+    renderScene(s);
     ++draws_;
 }
 
@@ -359,7 +359,7 @@ void Scene3::step(int tick, CueList& cues) {
             boxWidth_ = 50.0f;
             boxHeight_ = 50.0f;
         }
-        s.render();
+        renderScene(s);
         ++draws_;
     } else if (cues.fire()) {
         // A cue fires only between bursts; its frame only turns the mesh.
@@ -432,7 +432,7 @@ void Scene4::step(int tick, CueList& main, CueList& fade) {
         meshTarget(s, 0).set(0, 0, 10000);
         ++segment_;
     }
-    s.render();
+    renderScene(s);
     ++draws_;
     // The motion shows in the next frame's picture.
     if (segment_ >= 0 && segment_ <= 2) {

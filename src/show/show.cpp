@@ -121,7 +121,7 @@ void Show::drawOverlays() {
     LineField::glState();
     glLineWidth(state_.overlayLineWidth);
     lineField_.jitterStep(currentTicks(), cues_.jitter);
-    lineField_.draw(state_, renderBrightness());  // the feedback texture is still bound
+    lineField_.draw(state_, getBrightness());  // the feedback texture is still bound
     lightBars_.glState();
     lightBars_.step(currentTicks(), cues_.lightBar);
     GlowSprites::glState();

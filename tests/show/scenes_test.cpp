@@ -155,7 +155,7 @@ TEST_F(SceneTest, Scene1FadesOnlyAfter100TicksOfASegment) {
     EXPECT_EQ(run.scene.fade(), 1.0f);
     for (int t = 3337; t <= 3435; t += 2) run.at(t);
     EXPECT_NEAR(run.scene.fade(), 1.0f - 0.004f * 100, 0.01f);
-    EXPECT_NEAR(renderBrightness(), run.scene.fade(), 1e-6f);
+    EXPECT_NEAR(getBrightness(), run.scene.fade(), 1e-6f);
 }
 
 // ---- Scene 2 ----
@@ -200,17 +200,17 @@ TEST_F(SceneTest, Scene2FadesFromOneToZeroIn100Ticks) {
     Scene2Run run;
     run.scene.setUp();
     for (int t = 7690; t < 7700; ++t) run.at(t);
-    EXPECT_EQ(renderBrightness(), 1.0f);
+    EXPECT_EQ(getBrightness(), 1.0f);
     run.at(7700);
     EXPECT_TRUE(run.scene.fading());
-    EXPECT_EQ(renderBrightness(), 1.0f);  // one frame behind the level
+    EXPECT_EQ(getBrightness(), 1.0f);  // one frame behind the level
     for (int t = 7701; t <= 7798; ++t) run.at(t);
     EXPECT_NEAR(run.scene.fadeLevel(), 0.01f, 1e-4f);
     run.at(7799);  // 100 ticks of fading
     EXPECT_NEAR(run.scene.fadeLevel(), 0.0f, 1e-4f);
     run.at(7800);
     EXPECT_EQ(run.scene.fadeLevel(), 0.0f);
-    EXPECT_NEAR(renderBrightness(), 0.0f, 1e-4f);
+    EXPECT_NEAR(getBrightness(), 0.0f, 1e-4f);
 }
 
 // ---- Scenes 3 and 4 ----
