@@ -53,7 +53,7 @@ void Show::initialSettings() {
 
 bool Show::renderFrame() {
     clearFrame();
-    rampStep();
+    rampStep(currentTicks());
     sceneGLState();
     if (!sceneStage()) return false;
     copyFeedback();
@@ -67,7 +67,7 @@ void Show::clearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void Show::rampStep() { lineField_.rampStep(currentTicks(), cues_.lineFieldRamp, state_); }
+void Show::rampStep(int tick) { lineField_.rampStep(tick, cues_.lineFieldRamp, state_); }
 
 void Show::sceneGLState() {
     glEnable(GL_DEPTH_TEST);

@@ -43,7 +43,7 @@ public:
 
     // The frame's stages, in the order renderFrame runs them.
     static void clearFrame();
-    void rampStep();
+    void rampStep(int tick);
     static void sceneGLState();
     bool sceneStage();
     void copyFeedback();
