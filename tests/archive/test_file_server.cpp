@@ -265,3 +265,20 @@ TEST(FileServerProcessWide, InstalledServerIsTheOneHandedOut) {
     EXPECT_EQ(&fileServer(), &mine);
     installFileServer(fallback);
 }
+
+#ifdef __linux__
+#include <sys/stat.h>
+
+TEST(FileServerLoose, UnreadableFileRaisesAfterALevel10Line) {
+    TempDir dir;
+    // A pipe opens for reading and update but has no length to take.
+    std::string path = dir.file("pipe");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    LoggedServer s(4);
+    EXPECT_EQ(raisedText([&] { s.server.getFileSize(path.c_str()); }), "Error - couldn't read file " + path + "! Aborting...");
+    ASSERT_EQ(s.lines.size(), 2u);
+    EXPECT_EQ(s.lines[0], "{FileServer::File}: Opening file " + path + "... Done.");
+    EXPECT_EQ(s.lines[1], "{FileServer::File}: Reading file (-1 bytes) into buffer... Failed!");
+    EXPECT_EQ(s.server.looseFileCount(), 0);
+}
+#endif
