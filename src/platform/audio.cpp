@@ -1,0 +1,285 @@
+#include "platform/audio.h"
+
+#include <SDL.h>
+#include <mpg123.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/types.h>
+
+namespace {
+
+// The MP3 bytes as libmpg123 reads them: a file that lives in memory.
+struct MemoryFile {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t position = 0;
+};
+
+mpg123_ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    size_t left = file->size - file->position;
+    size_t n = bytes < left ? bytes : left;
+    if (n > 0) std::memcpy(buffer, file->data + file->position, n);
+    file->position += n;
+    return static_cast<mpg123_ssize_t>(n);
+}
+
+off_t seekMemory(void* handle, off_t offset, int whence) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    off_t base = whence == SEEK_SET ? 0
+               : whence == SEEK_CUR ? static_cast<off_t>(file->position)
+               : whence == SEEK_END ? static_cast<off_t>(file->size)
+                                    : -1;
+    if (base < 0 || offset < -base || offset > static_cast<off_t>(file->size) - base) return -1;
+    file->position = static_cast<size_t>(base + offset);
+    return static_cast<off_t>(file->position);
+}
+
+// One MP3 stream decoded to 44100 Hz 16-bit stereo, whatever rate and channels it was made with.
+class Mp3Decoder {
+public:
+    Mp3Decoder() = default;
+    Mp3Decoder(const Mp3Decoder&) = delete;
+    Mp3Decoder& operator=(const Mp3Decoder&) = delete;
+    ~Mp3Decoder() {
+        if (handle_) mpg123_delete(handle_);
+    }
+
+    // A stream was opened successfully and can be played (again) from its beginning.
+    bool loaded() const { return loaded_; }
+
+    // Opens the bytes and decodes up to the first frame, so data without an MP3 in it fails here.
+    bool open(const uint8_t* data, size_t size, std::string& error) {
+        close();
+        loaded_ = false;
+        if (!handle_ && !makeHandle(error)) return false;
+        file_ = MemoryFile{data, size, 0};
+        if (!check(mpg123_open_handle(handle_, &file_), error)) return false;
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (!check(mpg123_getformat(handle_, &rate, &channels, &encoding), error)) {
+            mpg123_close(handle_);
+            return false;
+        }
+        open_ = loaded_ = true;
+        return true;
+    }
+
+    // Back to the first sample: reopening repeats exactly what the first decode did.
+    bool rewind(std::string& error) { return open(file_.data, file_.size, error); }
+
+    void close() {
+        if (open_) mpg123_close(handle_);
+        open_ = false;
+    }
+
+    // Fills up to `bytes` of out; fewer only when the stream ends, which sets `ended`.
+    size_t read(uint8_t* out, size_t bytes, bool& ended) {
+        ended = false;
+        if (!open_) {
+            ended = true;
+            return 0;
+        }
+        size_t total = 0;
+        int idle = 0;
+        while (total < bytes) {
+            size_t done = 0;
+            int result = mpg123_read(handle_, out + total, bytes - total, &done);
+            total += done;
+            // A decoding error mid-stream ends the stream rather than the program; the guard
+            // against reads that make no progress keeps a hostile stream from spinning forever.
+            bool progressing = done > 0 || ++idle < kIdleReads;
+            if ((result != MPG123_OK && result != MPG123_NEW_FORMAT) || !progressing) {
+                ended = true;
+                close();
+                break;
+            }
+            if (done > 0) idle = 0;
+        }
+        return total;
+    }
+
+private:
+    static constexpr int kIdleReads = 64;
+
+    bool makeHandle(std::string& error) {
+        mpg123_init();
+        int result = MPG123_OK;
+        handle_ = mpg123_new(nullptr, &result);
+        if (!handle_) {
+            error = mpg123_plain_strerror(result);
+            return false;
+        }
+        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0.0);
+        mpg123_format_none(handle_);
+        if (!check(mpg123_format(handle_, Audio::kSampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16),
+                   error) ||
+            !check(mpg123_replace_reader_handle(handle_, readMemory, seekMemory, nullptr), error)) {
+            mpg123_delete(handle_);
+            handle_ = nullptr;
+            return false;
+        }
+        return true;
+    }
+
+    bool check(int result, std::string& error) {
+        if (result == MPG123_OK) return true;
+        error = result == MPG123_ERR && handle_ ? mpg123_strerror(handle_) : mpg123_plain_strerror(result);
+        return false;
+    }
+
+    mpg123_handle* handle_ = nullptr;
+    MemoryFile file_;
+    bool loaded_ = false;
+    bool open_ = false;
+};
+
+class SdlAudio final : public Audio {
+public:
+    explicit SdlAudio(AudioMode mode) : mode_(mode) {}
+    SdlAudio(const SdlAudio&) = delete;
+    SdlAudio& operator=(const SdlAudio&) = delete;
+
+    ~SdlAudio() override {
+        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        if (sdlStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    bool init() override {
+        if (ready_) return fail("audio is already initialised");
+        if (mode_ == AudioMode::decodeOnly) return ready_ = true;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return fail(SDL_GetError());
+        sdlStarted_ = true;
+        SDL_AudioSpec want{};
+        want.freq = kSampleRate;
+        want.format = AUDIO_S16SYS;
+        want.channels = kChannels;
+        want.samples = kDeviceFrames;
+        want.callback = &SdlAudio::deviceCallback;
+        want.userdata = this;
+        // No allowed changes: SDL converts and resamples if the hardware runs at another rate.
+        SDL_AudioSpec have{};
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device_ == 0) {
+            fail(SDL_GetError());
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdlStarted_ = false;
+            return false;
+        }
+        return ready_ = true;
+    }
+
+    bool createStream(const uint8_t* mp3, size_t size) override {
+        if (!ready_) return fail("audio is not initialised");
+        if (!mp3 || size == 0) return fail("no MP3 data");
+        Lock lock(device_);
+        playing_ = false;
+        active_ = false;
+        return decoder_.open(mp3, size, error_) || fail();
+    }
+
+    bool start() override {
+        if (!ready_) return fail("audio is not initialised");
+        if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+        return true;
+    }
+
+    bool play() override {
+        if (!decoder_.loaded()) return fail("no stream to play");
+        Lock lock(device_);
+        if (!decoder_.rewind(error_)) return fail();
+        playing_ = true;
+        active_ = true;
+        return true;
+    }
+
+    bool stop() override {
+        if (!ready_) return fail("audio is not initialised");
+        {
+            Lock lock(device_);
+            playing_ = false;
+            active_ = false;
+        }
+        if (device_ != 0) SDL_PauseAudioDevice(device_, 1);
+        return true;
+    }
+
+    void setCapture(AudioCapture capture) override {
+        Lock lock(device_);
+        capture_ = std::move(capture);
+    }
+
+    bool isActive() const override { return active_.load(); }
+
+    bool pump() override {
+        if (mode_ == AudioMode::live) return isActive();
+        if (!playing_) return false;
+        decodeBlock(block_, sizeof block_);
+        return playing_;
+    }
+
+    const char* error() const override { return error_.c_str(); }
+
+private:
+    static constexpr int kDeviceFrames = 1024;  // about 23 ms per device buffer
+    static constexpr size_t kBlockBytes = 2048 * kBytesPerFrame;
+
+    // Holds the device's lock (so its thread is not inside the callback) for one scope.
+    class Lock {
+    public:
+        explicit Lock(SDL_AudioDeviceID device) : device_(device) {
+            if (device_ != 0) SDL_LockAudioDevice(device_);
+        }
+        ~Lock() {
+            if (device_ != 0) SDL_UnlockAudioDevice(device_);
+        }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        SDL_AudioDeviceID device_;
+    };
+
+    static void SDLCALL deviceCallback(void* self, Uint8* out, int bytes) {
+        auto* audio = static_cast<SdlAudio*>(self);
+        size_t decoded = audio->playing_ ? audio->decodeBlock(out, static_cast<size_t>(bytes)) : 0;
+        // Signed 16-bit silence is all zeros.
+        std::memset(out + decoded, 0, static_cast<size_t>(bytes) - decoded);
+    }
+
+    // Decodes the next block into out and shows it to the capture; ends the play at the end.
+    size_t decodeBlock(uint8_t* out, size_t bytes) {
+        bool ended = false;
+        size_t decoded = decoder_.read(out, bytes, ended);
+        if (decoded > 0 && capture_) capture_(out, decoded);
+        if (ended) {
+            playing_ = false;
+            active_ = false;
+        }
+        return decoded;
+    }
+
+    bool fail(const char* why) {
+        error_ = why;
+        return false;
+    }
+    bool fail() { return false; }
+
+    AudioMode mode_;
+    bool ready_ = false;
+    bool sdlStarted_ = false;
+    SDL_AudioDeviceID device_ = 0;
+    Mp3Decoder decoder_;
+    bool playing_ = false;  // written under the device lock, read by the device's thread
+    std::atomic<bool> active_{false};
+    AudioCapture capture_;
+    std::string error_;
+    alignas(4) uint8_t block_[kBlockBytes];
+};
+
+}  // namespace
+
+std::unique_ptr<Audio> makeAudio(AudioMode mode) { return std::make_unique<SdlAudio>(mode); }
