@@ -3,10 +3,12 @@
 #include <SDL.h>
 #include <mpg123.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace {
@@ -38,13 +40,58 @@ off_t seekMemory(void* handle, off_t offset, int whence) {
     return static_cast<off_t>(file->position);
 }
 
-// One MP3 stream decoded to 44100 Hz 16-bit stereo, whatever rate and channels it was made with.
+// Linear-interpolation resampler for stereo 16-bit audio to 44100 Hz. Output frame k sits at
+// input position k * rate / 44100, computed exactly in integers, so a long stream never drifts:
+// n input frames always give ceil(n * 44100 / rate) output frames.
+class Resampler {
+public:
+    explicit Resampler(long rate) : rate_(static_cast<uint64_t>(rate)) {}
+
+    void put(const int16_t* samples, size_t frames) {
+        pending_.insert(pending_.end(), samples, samples + frames * Audio::kChannels);
+    }
+
+    // Writes up to maxFrames; at the end of the input the last frame stands in for its successor.
+    size_t get(int16_t* out, size_t maxFrames, bool inputEnded) {
+        size_t made = 0;
+        uint64_t available = first_ + pending_.size() / Audio::kChannels;
+        while (made < maxFrames) {
+            uint64_t position = next_ * rate_;
+            uint64_t index = position / kOut;
+            int64_t fraction = static_cast<int64_t>(position % kOut);
+            if (index >= available || (index + 1 >= available && !inputEnded)) break;
+            const int16_t* a = &pending_[(index - first_) * Audio::kChannels];
+            const int16_t* b = index + 1 < available ? a + Audio::kChannels : a;
+            for (int c = 0; c < Audio::kChannels; ++c)
+                *out++ = static_cast<int16_t>(a[c] + (b[c] - a[c]) * fraction / static_cast<int64_t>(kOut));
+            ++next_;
+            ++made;
+        }
+        // Keep from the frame the next output starts at.
+        uint64_t keep = std::min<uint64_t>(next_ * rate_ / kOut, available);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>((keep - first_) * Audio::kChannels));
+        first_ = keep;
+        return made;
+    }
+
+private:
+    static constexpr uint64_t kOut = Audio::kSampleRate;
+    uint64_t rate_;
+    uint64_t next_ = 0;   // index of the next output frame
+    uint64_t first_ = 0;  // input index of pending_'s first frame
+    std::vector<int16_t> pending_;
+};
+
+// One MP3 stream decoded to 44100 Hz 16-bit stereo. libmpg123 decodes at the stream's own rate
+// (its own resampler costs time in proportion to the length a header claims, which hostile data
+// can make huge) and doubles mono to stereo; the Resampler converts other rates.
 class Mp3Decoder {
 public:
     Mp3Decoder() = default;
     Mp3Decoder(const Mp3Decoder&) = delete;
     Mp3Decoder& operator=(const Mp3Decoder&) = delete;
     ~Mp3Decoder() {
+        close();
         if (handle_) mpg123_delete(handle_);
     }
 
@@ -58,12 +105,13 @@ public:
         if (!handle_ && !makeHandle(error)) return false;
         file_ = MemoryFile{data, size, 0};
         if (!check(mpg123_open_handle(handle_, &file_), error)) return false;
-        long rate = 0;
         int channels = 0, encoding = 0;
-        if (!check(mpg123_getformat(handle_, &rate, &channels, &encoding), error)) {
+        if (!check(mpg123_getformat(handle_, &rate_, &channels, &encoding), error)) {
             mpg123_close(handle_);
             return false;
         }
+        if (rate_ != Audio::kSampleRate) converter_ = std::make_unique<Resampler>(rate_);
+        decoderEnded_ = false;
         open_ = loaded_ = true;
         return true;
     }
@@ -73,37 +121,60 @@ public:
 
     void close() {
         if (open_) mpg123_close(handle_);
+        converter_.reset();
         open_ = false;
     }
 
-    // Fills up to `bytes` of out; fewer only when the stream ends, which sets `ended`.
+    // Fills up to `bytes` (a whole number of stereo frames) of out; fewer only when the stream
+    // ends, which sets `ended`.
     size_t read(uint8_t* out, size_t bytes, bool& ended) {
-        ended = false;
-        if (!open_) {
-            ended = true;
-            return 0;
-        }
-        size_t total = 0;
-        int idle = 0;
-        while (total < bytes) {
-            size_t done = 0;
-            int result = mpg123_read(handle_, out + total, bytes - total, &done);
-            total += done;
-            // A decoding error mid-stream ends the stream rather than the program; the guard
-            // against reads that make no progress keeps a hostile stream from spinning forever.
-            bool progressing = done > 0 || ++idle < kIdleReads;
-            if ((result != MPG123_OK && result != MPG123_NEW_FORMAT) || !progressing) {
-                ended = true;
-                close();
-                break;
-            }
-            if (done > 0) idle = 0;
-        }
+        size_t total = !open_ ? 0 : converter_ ? readConverted(out, bytes) : readNative(out, bytes);
+        ended = total < bytes;
+        if (ended) close();
         return total;
     }
 
 private:
     static constexpr int kIdleReads = 64;
+
+    // Decodes at the stream's own rate straight into out; fewer bytes than asked only at the end.
+    // A decoding error mid-stream ends the stream rather than the program, and so does a change
+    // of sample rate (the soundtrack is one piece). The guard against reads that make no
+    // progress keeps hostile data from spinning forever.
+    size_t readNative(uint8_t* out, size_t bytes) {
+        size_t total = 0;
+        int idle = 0;
+        while (total < bytes && idle < kIdleReads) {
+            size_t done = 0;
+            int result = mpg123_read(handle_, out + total, bytes - total, &done);
+            total += done;
+            idle = done > 0 ? 0 : idle + 1;
+            if (result == MPG123_NEW_FORMAT && sameRate()) continue;
+            if (result != MPG123_OK) break;
+        }
+        return total;
+    }
+
+    // Pulls resampled audio, decoding more whenever the resampler runs dry.
+    size_t readConverted(uint8_t* out, size_t bytes) {
+        size_t total = 0;
+        while (total < bytes) {
+            size_t frames = converter_->get(reinterpret_cast<int16_t*>(out + total),
+                                            (bytes - total) / Audio::kBytesPerFrame, decoderEnded_);
+            total += frames * Audio::kBytesPerFrame;
+            if (total == bytes || decoderEnded_) break;
+            size_t decoded = readNative(scratch_, sizeof scratch_);
+            converter_->put(reinterpret_cast<const int16_t*>(scratch_), decoded / Audio::kBytesPerFrame);
+            decoderEnded_ = decoded < sizeof scratch_;
+        }
+        return total;
+    }
+
+    bool sameRate() {
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        return mpg123_getformat(handle_, &rate, &channels, &encoding) == MPG123_OK && rate == rate_;
+    }
 
     bool makeHandle(std::string& error) {
         mpg123_init();
@@ -115,9 +186,11 @@ private:
         }
         mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0.0);
         mpg123_format_none(handle_);
-        if (!check(mpg123_format(handle_, Audio::kSampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16),
-                   error) ||
-            !check(mpg123_replace_reader_handle(handle_, readMemory, seekMemory, nullptr), error)) {
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i) mpg123_format(handle_, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        if (!check(mpg123_replace_reader_handle(handle_, readMemory, seekMemory, nullptr), error)) {
             mpg123_delete(handle_);
             handle_ = nullptr;
             return false;
@@ -133,8 +206,12 @@ private:
 
     mpg123_handle* handle_ = nullptr;
     MemoryFile file_;
+    long rate_ = 0;
+    std::unique_ptr<Resampler> converter_;
+    bool decoderEnded_ = false;
     bool loaded_ = false;
     bool open_ = false;
+    alignas(4) uint8_t scratch_[1152 * Audio::kBytesPerFrame];
 };
 
 class SdlAudio final : public Audio {
