@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -22,7 +23,7 @@ struct MemoryFile {
 
 mpg123_ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
     auto* file = static_cast<MemoryFile*>(handle);
-    size_t left = file->size - file->position;
+    size_t left = file->position < file->size ? file->size - file->position : 0;
     size_t n = bytes < left ? bytes : left;
     if (n > 0) std::memcpy(buffer, file->data + file->position, n);
     file->position += n;
@@ -35,7 +36,8 @@ off_t seekMemory(void* handle, off_t offset, int whence) {
                : whence == SEEK_CUR ? static_cast<off_t>(file->position)
                : whence == SEEK_END ? static_cast<off_t>(file->size)
                                     : -1;
-    if (base < 0 || offset < -base || offset > static_cast<off_t>(file->size) - base) return -1;
+    // Like lseek, a position past the end is allowed; reads there find nothing.
+    if (base < 0 || offset < -base || offset > std::numeric_limits<off_t>::max() - base) return -1;
     file->position = static_cast<size_t>(base + offset);
     return static_cast<off_t>(file->position);
 }
@@ -106,7 +108,9 @@ public:
         file_ = MemoryFile{data, size, 0};
         if (!check(mpg123_open_handle(handle_, &file_), error)) return false;
         int channels = 0, encoding = 0;
-        if (!check(mpg123_getformat(handle_, &rate_, &channels, &encoding), error)) {
+        int found = mpg123_getformat(handle_, &rate_, &channels, &encoding);
+        if (found == MPG123_DONE) error = "no MPEG audio frame in the data";
+        if (found == MPG123_DONE || !check(found, error)) {
             mpg123_close(handle_);
             return false;
         }
