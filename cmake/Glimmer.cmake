@@ -25,7 +25,8 @@ function(glimmer_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(${name} PRIVATE
     GLIMMER_SOURCE_DIR="${PROJECT_SOURCE_DIR}" GLIMMER_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  set(props ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+  # One variable per property: test discovery splits a list value into separate words.
+  set(props ENVIRONMENT SDL_VIDEODRIVER=offscreen ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
