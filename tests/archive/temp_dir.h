@@ -1,6 +1,7 @@
 #pragma once
 // A scratch folder per test, removed afterwards, and small file helpers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,8 @@ public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
-                (std::string("glimmer_") + info->test_suite_name() + "_" + info->name());
+                (std::string("glimmer_") + info->test_suite_name() + "_" + info->name() + "_" +
+                 std::to_string(getpid()));  // several checkouts may run the suite at once
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
