@@ -1,17 +1,176 @@
 #include "app/app.h"
 
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
 #include "app/debug_server.h"
 #include "app/exception.h"
+#include "app/options.h"
+#include "app/stages.h"
+#include "archive/file_server.h"
+#include "math/ktable.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
 
-int runGlimmertide(int, char**) {
-    DebugServer log(11, 0);
-    installDebugServer(log);
-    ExceptionServer exceptions(log);
-    log.setThreshold(0);
+namespace {
+
+constexpr const char* kFatalCaption = "Fatal error!";
+constexpr float kTicksPerSecond = 71.42857f;
+constexpr int kShowLength = 13100;
+
+// Process-wide objects: created once, kept until the process ends.
+std::unique_ptr<DebugServer> g_log;
+std::unique_ptr<ExceptionServer> g_exceptions;
+std::unique_ptr<FileServer> g_files;
+std::unique_ptr<KTable> g_table;
+std::unique_ptr<KWindow> g_window;
+
+const char* kCredits =
+    "Glimmertide\n"
+    "a real-time demo\n\n"
+    "made by the Glimmertide crew\n"
+    "code: the Glimmertide engineers\n"
+    "music: the Glimmertide soundtrack team\n\n"
+    "contact: crew@glimmertide.example\n"
+    "         https://glimmertide.example\n";
+
+int serverFailed(const char* text) {
+    showMessageBox(kFatalCaption, text, BoxIcon::error);
+    return 3;
+}
+
+// Answers --help and --version without opening anything; true when it did.
+bool answeredInformationRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "help") ||
+            !std::strcmp(argv[i], "-h")) {
+            std::fputs(optionHelp(), stdout);
+            return true;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("glimmertide %s\n", GLIMMER_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reached from the catch region: closing may itself throw, and the report must still be shown.
+void closeWindowAfterError() {
     try {
-        raise(errors::couldntReadMetadata);
+        if (g_window) g_window->close();
+    } catch (...) {
+    }
+}
+
+void openWindow(const std::string& commandLine, const RunState& run) {
+    g_window = std::make_unique<KWindow>("Glimmertide", 640, 480, KWindow::kWindowed);
+    fileServer().openArchive("Glimmertide.dat");
+    if (run.videoMode || windowOption(commandLine))
+        g_window->open(1, " ", 324, 265, KWindow::kWindowed);
+    else
+        g_window->open(1, " ", 320, 240, KWindow::kFullScreen);
+    if (run.videoMode) g_window->hide();
+}
+
+void startUp(const std::string& commandLine, RunState& run) {
+    run.soundOn = soundOption(commandLine);
+    run.videoMode = videoOption(commandLine);
+    g_table = std::make_unique<KTable>(65536, 320, 240, 32, 45.0f);
+    openWindow(commandLine, run);
+    allocateLineField();
+    createFeedbackTexture();
+    setUpShow();
+
+    // A rate of 0 would make the video clock and the recorder's audio arithmetic undefined.
+    int fps = framesPerSecondOption(commandLine);
+    run.framesPerSecond = static_cast<float>(fps > 0 ? fps : 40);
+    if (run.videoMode) createRecorder(run);
+    if (run.soundOn)
+        startSoundtrack(run, *g_window);
+    else if (run.videoMode)
+        attachSilentRecording(*g_window);
+
+    glEnable(GL_TEXTURE_2D);
+    if (!run.videoMode) startClock(71);
+    applyInitialShowSettings();
+    glDisable(GL_FOG);
+}
+
+// Video mode, after the swap: advance the clock one frame and record the frame just shown.
+// False when the recording was cancelled.
+bool recordVideoFrame(RunState& run) {
+    setTicks(kTicksPerSecond / run.framesPerSecond * static_cast<float>(run.videoFrame));
+    if (recordingAborted()) return false;
+    recordFrame(static_cast<int>(static_cast<float>(currentTicks()) / kShowLength * 100));
+    ++run.videoFrame;
+    return true;
+}
+
+void runFrames(RunState& run) {
+    KWindow& window = *g_window;
+    while (!window.quitRequested()) {
+        window.clear();
+        rampLineField(currentTicks());
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_TEXTURE_2D);
+        if (!drawScene()) break;  // the end cue: nothing more of this frame is done
+        copyFrameToFeedbackTexture();
+        window.clear();
+        drawOverlays();
+        window.pumpMessages();
+        window.swapBuffers();
+        if (run.videoMode && !recordVideoFrame(run)) break;
+    }
+}
+
+void shutDown(const std::string& commandLine, RunState& run) {
+    if (run.videoMode)
+        finishRecording(run);
+    else
+        stopClock();
+    if (run.soundOn) stopSoundtrack();
+    g_window->close();
+    if (creditsOption(commandLine)) showMessageBox("Credits...", kCredits, BoxIcon::information);
+}
+
+}  // namespace
+
+int runGlimmertide(int argc, char** argv) {
+    if (answeredInformationRequest(argc, argv)) return 0;
+    std::string commandLine = commandLineText(argc, argv);
+    installMessageBoxes();
+
+    g_log.reset(new (std::nothrow) DebugServer(11, 0));
+    if (!g_log) return serverFailed("Error - Couldn't initialize debug-server! Aborting...");
+    installDebugServer(*g_log);
+    g_exceptions.reset(new (std::nothrow) ExceptionServer(*g_log));
+    if (!g_exceptions) return serverFailed("Error - Couldn't initialize exception-server! Aborting...");
+    g_files.reset(new (std::nothrow) FileServer(*g_log, 200));
+    if (!g_files) return serverFailed("Error - Couldn't initialize file-server! Aborting...");
+    installFileServer(*g_files);
+    installOutOfMemoryHandler();
+    g_log->setThreshold(0);
+
+    try {
+        RunState run;
+        startUp(commandLine, run);
+        runFrames(run);
+        shutDown(commandLine, run);
+        return 0;
     } catch (const ExceptionType& error) {
-        exceptions.report(error);
+        closeWindowAfterError();
+        g_exceptions->report(error);
+        return -1;
+    } catch (...) {
+        closeWindowAfterError();
+        g_exceptions->report(errors::undefinedException);
         return -1;
     }
 }

@@ -1,6 +1,8 @@
 #include "app/debug_server.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -23,11 +25,30 @@ void setErrorBoxHandler(ErrorBoxHandler handler) { g_errorBox = handler ? handle
 
 void showErrorBox(const char* caption, const char* text) { g_errorBox(caption, text); }
 
+// Fills out (kFormatBuffer chars) without allocating: the error report must work even when the
+// error being reported is "out of memory".
+static void formatInto(char (&out)[kFormatBuffer], const char* format, const char* argument) {
+    if (!format) format = "";
+    if (!argument) argument = "";
+    size_t used = 0;
+    auto append = [&](const char* text, size_t n) {
+        n = std::min(n, kFormatBuffer - 1 - used);
+        std::memcpy(out + used, text, n);
+        used += n;
+    };
+    if (const char* at = std::strstr(format, "%s")) {
+        append(format, size_t(at - format));
+        append(argument, std::strlen(argument));
+        append(at + 2, std::strlen(at + 2));
+    } else {
+        append(format, std::strlen(format));
+    }
+    out[used] = '\0';
+}
+
 std::string formatMessage(const char* format, const char* argument) {
-    std::string text = format ? format : "";
-    if (size_t at = text.find("%s"); at != std::string::npos)
-        text.replace(at, 2, argument ? argument : "");
-    if (text.size() > kFormatBuffer - 1) text.resize(kFormatBuffer - 1);
+    char text[kFormatBuffer];
+    formatInto(text, format, argument);
     return text;
 }
 
@@ -66,9 +87,10 @@ void DebugServer::write(const char* message, int level) {
 }
 
 void DebugServer::writeFormatted(const char* format, const char* argument, int level) {
-    std::string text = formatMessage(format, argument);
-    write(text.c_str(), level);
-    if (errorBox_) showErrorBox(kCaption, text.c_str());
+    char text[kFormatBuffer];
+    formatInto(text, format, argument);
+    write(text, level);
+    if (errorBox_) showErrorBox(kCaption, text);
 }
 
 void DebugServer::printf(int level, const char* format, ...) {

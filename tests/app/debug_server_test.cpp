@@ -92,3 +92,10 @@ TEST(DebugServer, PrintfFormatsOnlyWhenSomebodyListens) {
     log.printf(5, "{KTable::setResolution}: xRes:%d  yRes:%d  bpp:%d", 320, 240, 32);
     EXPECT_EQ(lines, std::vector<std::string>{"{KTable::setResolution}: xRes:320  yRes:240  bpp:32"});
 }
+
+TEST(DebugServerDeathTest, UncreatableLogFileEndsTheProgramWithCodeOne) {
+    TempDir tmp;
+    std::filesystem::create_directory("debug.log");  // a directory cannot be opened as the log
+    EXPECT_EXIT(DebugServer(0, 1), testing::ExitedWithCode(1),
+                "Fatal error!\nError - Can't create log-file! Aborting...");
+}

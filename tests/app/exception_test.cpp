@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -48,4 +49,28 @@ TEST(Exception, ReportLogsAndShowsTheBox) {
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "Error - an undefined exception was thrown! Aborting...",
                          "An exception occured - Aborting..."}));
+}
+
+TEST(Exception, MessageWithoutItsArgumentReadsWithAnEmptyText) {
+    ExceptionType fresh("Error - file %s not found! Aborting...");
+    EXPECT_EQ(fresh.text(), "Error - file  not found! Aborting...");
+}
+
+TEST(Exception, FailedAllocationRaisesOutOfMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reports failed allocations itself";
+#else
+    installOutOfMemoryHandler();
+    volatile size_t huge = size_t(1) << 62;
+    try {
+        void* p = ::operator new(huge);
+        ::operator delete(p);
+        ADD_FAILURE() << "allocation succeeded";
+    } catch (const ExceptionType& e) {
+        EXPECT_EQ(e.text(), "Error - out of memory! Aborting...");
+    }
+    // The handler stays installed for the next failure.
+    EXPECT_THROW(::operator delete(::operator new(huge)), ExceptionType);
+    std::set_new_handler(nullptr);
+#endif
 }

@@ -1,0 +1,72 @@
+#include "app/options.h"
+
+#include <climits>
+
+namespace {
+
+constexpr int kDefaultFramesPerSecond = 40;
+
+std::string lowerCased(std::string_view text) {
+    std::string copy(text);
+    for (char& c : copy)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return copy;
+}
+
+bool contains(std::string_view commandLine, std::string_view word) {
+    return lowerCased(commandLine).find(word) != std::string::npos;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string commandLineText(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+bool creditsOption(std::string_view commandLine) { return contains(commandLine, "credits"); }
+bool windowOption(std::string_view commandLine) { return contains(commandLine, "window"); }
+bool videoOption(std::string_view commandLine) { return contains(commandLine, "video"); }
+
+bool soundOption(std::string_view commandLine) {
+    static constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
+                                                     "no sound", "sound off", "sound=off", "sound=0"};
+    std::string text = lowerCased(commandLine);
+    for (std::string_view phrase : kSoundOff)
+        if (text.find(phrase) != std::string::npos) return false;
+    return true;
+}
+
+int framesPerSecondOption(std::string_view commandLine) {
+    std::string text = lowerCased(commandLine);
+    if (text.find("fps") == std::string::npos) return kDefaultFramesPerSecond;
+    // The number is searched from the start of the text, not from "fps".
+    size_t at = 0;
+    while (at < text.size() && !isDigit(text[at])) ++at;
+    if (at == text.size()) return kDefaultFramesPerSecond;
+    long long value = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > INT_MAX) return INT_MAX;
+    }
+    return static_cast<int>(value);
+}
+
+const char* optionHelp() {
+    return "usage: glimmertide [words...]\n"
+           "Words are found anywhere in the command line, in any letter case:\n"
+           "  window      play in a 324 x 265 window instead of full screen\n"
+           "  video       record the show to glimmertide.avi (hidden window)\n"
+           "  fps N       frame rate of the recording (default 40)\n"
+           "  no sound    play or record without the soundtrack (also: no audio, audio off,\n"
+           "              audio=off, audio=0, sound off, sound=off, sound=0)\n"
+           "  credits     show the credits at the end\n"
+           "  --help      print this text;  --version  print the version\n"
+           "Escape or closing the window ends the show.\n";
+}

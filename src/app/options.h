@@ -1,0 +1,21 @@
+#pragma once
+// The command-line options: fixed words found anywhere in the lower-cased command-line text, with
+// no regard to word boundaries ("showcredits" counts as "credits", "windowed" as "window").
+#include <string>
+#include <string_view>
+
+// The arguments after the program name, joined with single blanks: the text every test reads.
+std::string commandLineText(int argc, char** argv);
+
+bool creditsOption(std::string_view commandLine);
+// Also implied by video mode (the entry point decides that).
+bool windowOption(std::string_view commandLine);
+bool videoOption(std::string_view commandLine);
+// False when any of the sound-off phrases ("no audio", "sound=0"...) occurs.
+bool soundOption(std::string_view commandLine);
+// With "fps" anywhere, the first decimal number anywhere in the text (no sign); otherwise, or
+// without a digit, 40. Numbers too long for an int stop at INT_MAX.
+int framesPerSecondOption(std::string_view commandLine);
+
+// The option words, for --help.
+const char* optionHelp();

@@ -1,0 +1,5 @@
+// The soundtrack's steps; they do nothing until the audio layer lands.
+#include "app/stages.h"
+
+void startSoundtrack(RunState&, KWindow&) {}
+void stopSoundtrack() {}

@@ -1,0 +1,34 @@
+#pragma once
+// The steps of start-up, frame and shutdown that belong to the show, the soundtrack and the
+// recorder. The entry point calls them in a fixed order; each subsystem fills in its own.
+class KWindow;
+
+struct RunState {
+    bool soundOn = true;
+    bool videoMode = false;
+    float framesPerSecond = 40.0f;
+    int videoFrame = 0;  // frames already handed to the recorder
+};
+
+// The show: scenes, feedback texture and overlays (show_stage.cpp).
+void allocateLineField();     // point store for a density ceiling of 700
+void createFeedbackTexture(); // one 256 x 256 RGBA texture, linear filters
+void setUpShow();             // every scene and overlay set-up, once, in show order
+void applyInitialShowSettings();  // line-field density 0, depth offset 45
+void rampLineField(int now);
+// The current scene's frame; false when the end cue fired and the loop must end at once.
+bool drawScene();
+void copyFrameToFeedbackTexture();
+void drawOverlays();
+
+// The soundtrack (soundtrack_stage.cpp). Failures throw the integers 0 to 4.
+void startSoundtrack(RunState& run, KWindow& window);
+void stopSoundtrack();
+
+// Video mode (recording_stage.cpp).
+void createRecorder(RunState& run);
+void attachSilentRecording(KWindow& window);
+bool recordingAborted();
+void recordFrame(int progressPercent);
+// The "Video was rendered in %d fps." box unless aborted, then the recorder is closed.
+void finishRecording(RunState& run);

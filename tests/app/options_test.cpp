@@ -1,0 +1,50 @@
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+TEST(Options, EmptyCommandLineGivesTheDefaults) {
+    EXPECT_FALSE(creditsOption(""));
+    EXPECT_FALSE(windowOption(""));
+    EXPECT_FALSE(videoOption(""));
+    EXPECT_TRUE(soundOption(""));
+    EXPECT_EQ(framesPerSecondOption(""), 40);
+}
+
+TEST(Options, WordsAreCaseInsensitiveSubstrings) {
+    EXPECT_TRUE(creditsOption("Credits"));
+    EXPECT_TRUE(creditsOption("CREDITS"));
+    EXPECT_TRUE(creditsOption("showcredits"));
+    EXPECT_TRUE(windowOption("windowed"));
+    EXPECT_TRUE(videoOption("novideo"));
+    EXPECT_FALSE(windowOption("win dow"));
+    // Only A to Z are lowered: nothing else turns into a letter.
+    EXPECT_FALSE(videoOption("vid\xC9o"));
+}
+
+TEST(Options, SoundPhrasesMustBeWrittenExactly) {
+    for (const char* off : {"no audio", "audio off", "audio=off", "audio=0", "no sound", "sound off",
+                            "sound=off", "SOUND=0", "audio=00", "video credits audio=0"})
+        EXPECT_FALSE(soundOption(off)) << off;
+    for (const char* on : {"no  sound", "nosound", "sound = 0", "audio", "sound=1"})
+        EXPECT_TRUE(soundOption(on)) << on;
+}
+
+TEST(Options, FramesPerSecondTakesTheFirstNumberAnywhere) {
+    EXPECT_EQ(framesPerSecondOption("fps=25"), 25);
+    EXPECT_EQ(framesPerSecondOption("25fps"), 25);
+    EXPECT_EQ(framesPerSecondOption("video 30 fps"), 30);
+    EXPECT_EQ(framesPerSecondOption("window2 fps 25"), 2);
+    EXPECT_EQ(framesPerSecondOption("fps -25"), 25);
+    EXPECT_EQ(framesPerSecondOption("FPS 0"), 0);
+    EXPECT_EQ(framesPerSecondOption("fps"), 40);
+    EXPECT_EQ(framesPerSecondOption("video 30"), 40);  // no "fps": the number is not read
+    EXPECT_EQ(framesPerSecondOption("fps 99999999999999999999"), INT_MAX);
+}
+
+TEST(Options, CommandLineTextJoinsTheArguments) {
+    char prog[] = "glimmertide", a[] = "no", b[] = "sound";
+    char* argv[] = {prog, a, b};
+    EXPECT_EQ(commandLineText(3, argv), "no sound");
+    EXPECT_FALSE(soundOption(commandLineText(3, argv)));
+    EXPECT_EQ(commandLineText(1, argv), "");
+}

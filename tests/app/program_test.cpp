@@ -1,0 +1,135 @@
+// Runs the built program as a user would: in a scratch directory, headless (SDL's offscreen driver).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kProgram = GLIMMER_BINARY_DIR "/glimmertide";
+
+struct Scratch {
+    fs::path dir;
+    Scratch() {
+        dir = fs::temp_directory_path() /
+              (std::string("glimmer-program-") + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    ~Scratch() { fs::remove_all(dir); }
+    void writeEmptyArchive() const {
+        std::ofstream(dir / "Glimmertide.dat", std::ios::binary)
+            << "@@QuillbankPackUtilitySignatureFieldMarkV2001" << "@@@";
+    }
+    std::string read(const char* name) const {
+        std::ifstream in(dir / name);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+};
+
+struct Outcome {
+    int status = -1;  // exit status, or -1 when killed by a signal or hung
+    std::string out, err;
+};
+
+pid_t spawn(const Scratch& s, const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(s.dir.c_str()) != 0) _exit(127);
+        if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(127);
+        std::vector<char*> argv{const_cast<char*>(kProgram)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(kProgram, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Outcome finish(const Scratch& s, pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    Outcome run;
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return run;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    run.out = s.read("out.txt");
+    run.err = s.read("err.txt");
+    return run;
+}
+
+Outcome runProgram(const Scratch& s, const std::vector<std::string>& args) {
+    return finish(s, spawn(s, args));
+}
+
+// True once the process catches SIGINT, that is once SDL has turned Ctrl-C into a quit request.
+bool catchesInterrupt(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16) & 2;
+    return false;
+}
+
+}  // namespace
+
+TEST(Program, WithoutTheArchiveItReportsTheMissingMetadata) {
+    Scratch s;
+    Outcome run = runProgram(s, {"window"});
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, "Fatal error!\nError - couldn't read metadata! Aborting...\n");
+
+    // A file that is no archive ends the same way.
+    std::ofstream(s.dir / "Glimmertide.dat") << "not an archive";
+    run = runProgram(s, {});
+    EXPECT_EQ(run.status, 255);
+    EXPECT_NE(run.err.find("Error - couldn't read metadata! Aborting..."), std::string::npos);
+}
+
+TEST(Program, HelpAndVersionOpenNothing) {
+    Scratch s;  // no archive: answering must not need one
+    for (const char* word : {"--help", "help"}) {
+        Outcome run = runProgram(s, {word});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("no sound"), std::string::npos);
+        EXPECT_NE(run.out.find("fps"), std::string::npos);
+        EXPECT_EQ(run.err, "");
+    }
+    Outcome run = runProgram(s, {"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("glimmertide ", 0), 0u);
+}
+
+TEST(Program, QuitRequestEndsTheShowNormally) {
+    Scratch s;
+    s.writeEmptyArchive();
+    // Windowed and full screen (drawn offscreen and scaled); credits print at the end headless.
+    for (std::vector<std::string> args : {std::vector<std::string>{"window", "credits"},
+                                          std::vector<std::string>{}}) {
+        pid_t pid = spawn(s, args);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!catchesInterrupt(pid) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kill(pid, SIGINT);
+        Outcome run = finish(s, pid);
+        EXPECT_EQ(run.status, 0) << run.err;
+        if (!args.empty()) {
+            EXPECT_NE(run.err.find("Credits...\n"), std::string::npos);
+        }
+    }
+}
