@@ -93,7 +93,7 @@ void startUp(const std::string& commandLine, RunState& run) {
     run.framesPerSecond = static_cast<float>(fps > 0 ? fps : 40);
     if (run.videoMode) createRecorder(run);
     if (run.soundOn)
-        startSoundtrack(run, *g_window);
+        beginSoundtrack(run, *g_window);
     else if (run.videoMode)
         attachSilentRecording(*g_window);
 
@@ -135,7 +135,7 @@ void shutDown(const std::string& commandLine, RunState& run) {
         finishRecording(run);
     else
         stopClock();
-    if (run.soundOn) stopSoundtrack();
+    if (run.soundOn) endSoundtrack();
     g_window->close();
     if (creditsOption(commandLine)) showMessageBox("Credits...", kCredits, BoxIcon::information);
 }

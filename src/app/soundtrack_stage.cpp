@@ -1,5 +1,5 @@
 // The soundtrack's steps; they do nothing until the audio layer lands.
 #include "app/stages.h"
 
-void startSoundtrack(RunState&, KWindow&) {}
-void stopSoundtrack() {}
+void beginSoundtrack(RunState&, KWindow&) {}
+void endSoundtrack() {}

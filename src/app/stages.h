@@ -21,9 +21,9 @@ bool drawScene();
 void copyFrameToFeedbackTexture();
 void drawOverlays();
 
-// The soundtrack (soundtrack_stage.cpp). Failures throw the integers 0 to 4.
-void startSoundtrack(RunState& run, KWindow& window);
-void stopSoundtrack();
+// The soundtrack (soundtrack_stage.cpp, around soundtrack.h). Failures throw the integers 0 to 4.
+void beginSoundtrack(RunState& run, KWindow& window);
+void endSoundtrack();
 
 // Video mode (recording_stage.cpp).
 void createRecorder(RunState& run);
