@@ -1,0 +1,11 @@
+# Runs the generator into a fresh folder and compares its archive with the one the build made.
+file(REMOVE_RECURSE ${WORK})
+execute_process(COMMAND ${GLIMMERGEN} --out ${WORK} RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "glimmergen failed: ${rc}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/Glimmertide.dat ${EXPECTED} RESULT_VARIABLE diff)
+if(NOT diff EQUAL 0)
+  message(FATAL_ERROR "a second run made a different archive")
+endif()
+file(REMOVE_RECURSE ${WORK})

@@ -1,0 +1,23 @@
+#pragma once
+// The show's two JPEG textures: the light-bar streak and the title card.
+#include <cstdint>
+#include <vector>
+
+namespace textures {
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;  // top row first, no padding
+};
+
+// A vertical light streak, 128 x 256: a white-blue core around s = 0.5 with fine side streaks,
+// bright along its whole length (the light bars sample s 0.15 to 0.85 and t 0 to 1).
+Image lightStreak();
+// The title card, 256 x 256: "GLIMMERTIDE" and a subtitle in light grey on black. The show shows
+// only the red channel, so everything that matters lives there.
+Image titleCard();
+
+// Baseline JPEG through TurboJPEG (4:4:4, accurate DCT). Throws std::runtime_error on failure.
+std::vector<std::uint8_t> encodeJpeg(const Image& image, int quality);
+
+}  // namespace textures
