@@ -1,0 +1,270 @@
+#include "video/avi_recorder.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/debug_server.h"
+#include "app/exception.h"
+
+namespace {
+
+// The errno text for code (a negative libav code counts as its errno), or null if there is none.
+const char* systemText(int code) {
+    if (code < 0) code = -code;
+    if (code <= 0 || code > 4095) return nullptr;
+    const char* text = std::strerror(code);
+    if (!text || std::strncmp(text, "Unknown error", 13) == 0) return nullptr;
+    return text;
+}
+
+void put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    put16(out, v);
+    put16(out, v >> 16);
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+}  // namespace
+
+std::string AviRecorder::fatalText(const char* message, int code) {
+    const char* text = systemText(code);
+    return text ? std::string(message) + " - '" + text + "'" : std::string(message) + "!";
+}
+
+void AviRecorder::show(RecorderUi::Box kind, const char* caption, const char* text) {
+    if (ui_.message) {
+        ui_.message(kind, caption, text);
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+void AviRecorder::fatal(const char* message, int code, const std::string& detail) {
+    progress_.finish();
+    std::string text = fatalText(message, code);
+    if (!detail.empty()) text += "\n" + detail;
+    show(RecorderUi::Box::error, "Error!", text.c_str());
+    std::exit(1);
+}
+
+AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound,
+                         int framesPerSecond, int sampleRate, int bitsPerSample, const std::string& codec,
+                         RecorderLimits limits)
+    : ui_(std::move(ui)),
+      limits_(limits),
+      writer_(limits.riffLimit),
+      framesPerSecond_(framesPerSecond),
+      width_(width),
+      height_(height),
+      sampleRate_(sampleRate),
+      bitsPerSample_(bitsPerSample),
+      blockAlign_(bitsPerSample / 8 * 2),
+      sound_(sound),
+      progress_(ui_.progressOut, ui_.progressOnTerminal) {
+    debugServer().printf(0, "{AviRecorder::AviRecorder()}: Opening %s...", fileName);
+    if (const int error = writer_.open(fileName)) fatal("Couldn't open avi file!", error);
+    chooseCompression(codec);
+    if (sound_) {
+        allocateCaptureBuffer();
+        createAudioStream();
+    }
+}
+
+void AviRecorder::chooseCompression(const std::string& requested) {
+    const std::vector<std::string> codecs = availableVideoCodecs();
+    std::string name = requested;
+    if (name.empty()) {
+        if (ui_.chooseCodec) {
+            const int chosen = ui_.chooseCodec(codecs);
+            if (chosen < 0 || chosen >= int(codecs.size())) fatal("avi dialog was aborted", 666, "Codecs: " + joined(codecs));
+            name = codecs[size_t(chosen)];
+        } else {
+            name = defaultVideoCodec;
+        }
+    }
+    if (std::find(codecs.begin(), codecs.end(), name) == codecs.end())
+        fatal("avi dialog was aborted", 666, "Unknown codec '" + name + "'; codecs: " + joined(codecs));
+
+    int error = 0;
+    encoder_ = VideoEncoder::open(name, width_, height_, framesPerSecond_, &error);
+    if (!encoder_) fatal("Couldn't create compressed avi stream", error);
+    codec_ = name;
+
+    AviStreamHeader video;
+    video.type = aviFourcc("vids");
+    video.handler = encoder_->fourcc();
+    video.scale = 1;
+    video.rate = uint32_t(framesPerSecond_);
+    video.suggestedBufferSize = 0;
+    video.quality = 0xFFFFFFFF;
+    video.frame[2] = int16_t(width_);
+    video.frame[3] = int16_t(height_);
+    videoStream_ = writer_.addStream(video, encoder_->bitmapHeader(), encoder_->compressed() ? "dc" : "db");
+}
+
+void AviRecorder::allocateCaptureBuffer() {
+    // calloc: zero pages come from the system lazily, so the big buffer costs what it holds.
+    captureBuffer_ = static_cast<uint8_t*>(std::calloc(limits_.captureBytes, 1));
+    captureSize_ = limits_.captureBytes;
+    if (captureBuffer_) return;
+    const bool smaller =
+        !ui_.askYesNo || ui_.askYesNo("Oups. Low memory detected!",
+                                      "Your system doesn't seem to have enough memory for allocating soundbuffers.\n"
+                                      "Would you like to use a smaller buffer? (This might not work though :)\n");
+    if (!smaller) std::exit(0);
+    show(RecorderUi::Box::information, "Ehhh.. ", "Ok, let's see if this will crash or not then :)");
+    captureBuffer_ = static_cast<uint8_t*>(std::calloc(limits_.reducedCaptureBytes, 1));
+    captureSize_ = limits_.reducedCaptureBytes;
+    if (!captureBuffer_) raise(errors::outOfMemory);
+}
+
+void AviRecorder::createAudioStream() {
+    const uint32_t bytesPerSecond = uint32_t(bitsPerSample_ / 8 * channels_ * sampleRate_);
+    AviStreamHeader audio;
+    audio.type = aviFourcc("auds");
+    audio.handler = 0;
+    audio.priority = 7;
+    audio.scale = uint32_t(blockAlign_);
+    audio.rate = bytesPerSecond;
+    audio.initialFrames = uint32_t(sampleRate_ * 0.75);
+    audio.suggestedBufferSize = bytesPerSecond;
+    audio.sampleSize = uint32_t(blockAlign_);
+    std::vector<uint8_t> format;
+    put16(format, 1);  // PCM
+    put16(format, uint32_t(channels_));
+    put32(format, uint32_t(sampleRate_) & 0xFFFF);  // the rate's low 16 bits; 44100 fits
+    put32(format, bytesPerSecond);
+    put16(format, uint32_t(blockAlign_));
+    put16(format, uint32_t(bitsPerSample_));
+    put16(format, 0);
+    audioStream_ = writer_.addStream(audio, std::move(format), "wb");
+}
+
+AviRecorder::~AviRecorder() {
+    progress_.finish();
+    const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
+        return writer_.writeChunk(videoStream_, data, size, key);
+    };
+    int error = encoder_ ? encoder_->finish(sink) : 0;
+    const int closed = writer_.close();
+    if (!error) error = closed;
+    if (soundSource_) soundSource_->setCapture({});
+    std::free(captureBuffer_);
+    if (error) fatal("Couldn't write to avi stream", error);
+}
+
+void AviRecorder::attachSound(CaptureSource* source) { attachFrameSource(nullptr, source); }
+
+void AviRecorder::attachFrameSource(FrameSource* frames, CaptureSource* source) {
+    attachMode_ = frames ? 1 : 2;
+    frameSource_ = frames;
+    if (!sound_ || !source) return;
+    soundSource_ = source;
+    source->setCapture([this](uint8_t* block, size_t bytes) { capture(block, bytes); });
+}
+
+void AviRecorder::capture(uint8_t* block, size_t bytes) {
+    // The buffer holds the whole soundtrack; anything past its end is dropped, never written.
+    const size_t pos = captureWritePos_.load(std::memory_order_relaxed);
+    const size_t room = captureSize_ - std::min(pos, captureSize_);
+    const size_t kept = std::min(bytes, room);
+    std::memcpy(captureBuffer_ + pos, block, kept);
+    std::memset(block, 0, bytes);
+    captureWritePos_.store(pos + kept, std::memory_order_release);
+    capturedSinceWait_.fetch_add(uint32_t(bytes), std::memory_order_release);
+}
+
+void AviRecorder::waitForAudio() {
+    const int64_t needed =
+        ((int64_t(framesWritten_) + 1) * sampleRate_ / framesPerSecond_ - samplesWritten_) * blockAlign_;
+    if (soundSource_)
+        while (int64_t(capturedSinceWait_.load(std::memory_order_acquire)) <= needed && soundSource_->active())
+            soundSource_->advance();
+    capturedSinceWait_.store(0, std::memory_order_relaxed);
+}
+
+void AviRecorder::writeAudio(size_t from) {
+    const int64_t n = (int64_t(framesWritten_) + 1) * sampleRate_ / framesPerSecond_ - samplesWritten_;
+    if (n <= 0) return;
+    const size_t bytes = size_t(n) * size_t(blockAlign_);
+    const uint8_t* data = captureBuffer_ + std::min(from, captureSize_);
+    if (from + bytes > captureSize_) {
+        // Past the end of the buffer the soundtrack is silence.
+        silence_.assign(bytes, 0);
+        if (from < captureSize_) std::memcpy(silence_.data(), captureBuffer_ + from, captureSize_ - from);
+        data = silence_.data();
+    }
+    if (const int error = writer_.writeChunk(audioStream_, data, uint32_t(bytes), true))
+        fatal("Couldn't write audio to avi stream", error);
+    samplesWritten_ += int(n);
+}
+
+void AviRecorder::frameDone(int percent) {
+    if (sound_) {
+        const size_t target = size_t((int64_t(framesWritten_) + 1) * 44100 / framesPerSecond_) * 4;
+        waitForAudio();
+        writeAudio(captureReadPos_);
+        captureReadPos_ = target;
+    }
+    if (attachMode_ == 1) {
+        flipRows(frameSource_->acquireFrame());
+        writeFrame(flipBuffer_.data());
+        frameSource_->releaseFrame();
+    } else {
+        readFrameBuffer();
+        writeFrame(frameBuffer_.data());
+    }
+    if (percent >= 0) progress_.update(percent, framesWritten_);
+}
+
+void AviRecorder::readFrameBuffer() {
+    frameBuffer_.assign(size_t(width_) * size_t(height_) * 3, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_BGR, GL_UNSIGNED_BYTE, frameBuffer_.data());
+}
+
+void AviRecorder::flipRows(const uint8_t* topDownRgb) {
+    const size_t stride = size_t(width_) * 3;
+    flipBuffer_.resize(stride * size_t(height_));
+    for (int i = 0; i < height_; ++i) {
+        const uint8_t* in = topDownRgb + size_t(height_ - 1 - i) * stride;
+        uint8_t* out = flipBuffer_.data() + size_t(i) * stride;
+        // The source is RGB; the bitmap wants BGR.
+        for (size_t x = 0; x < stride; x += 3) {
+            out[x] = in[x + 2];
+            out[x + 1] = in[x + 1];
+            out[x + 2] = in[x];
+        }
+    }
+}
+
+void AviRecorder::writeFrame(const uint8_t* bgrBottomUp) {
+    const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
+        return writer_.writeChunk(videoStream_, data, size, key);
+    };
+    int error = encoder_->encode(bgrBottomUp, sink);
+    // Each frame reaches the file before the next one is rendered: a full disk shows up here.
+    if (!error) error = writer_.flush();
+    if (error) fatal("Couldn't write to avi stream", error);
+    ++framesWritten_;
+}
+
+bool AviRecorder::aborted() {
+    if (!ended_ && ui_.cancelRequested && ui_.cancelRequested()) {
+        ended_ = true;
+        progress_.finish();
+    }
+    return ended_;
+}

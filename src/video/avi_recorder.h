@@ -1,0 +1,133 @@
+#pragma once
+// AviRecorder: writes every presented frame and its share of the soundtrack into an AVI file.
+// After frame k exactly k × sampleRate / fps samples (truncated) have been written, so picture and
+// sound stay aligned to within one sample.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "video/avi_writer.h"
+#include "video/progress.h"
+#include "video/video_encoder.h"
+
+// A soundtrack the recorder listens to. The source hands every block of decoded audio to the
+// capture callback (which keeps it and may silence it in place), and says when it has ended.
+class CaptureSource {
+public:
+    using Capture = std::function<void(uint8_t* block, size_t bytes)>;
+    virtual ~CaptureSource() = default;
+    virtual void setCapture(Capture capture) = 0;
+    virtual bool active() = 0;
+    // Lets more audio arrive: a decode-only source decodes its next block here, so recording is
+    // bound by rendering alone; a playing stream just yields while its thread delivers.
+    virtual void advance() = 0;
+};
+
+// Frames handed out by an object instead of read from OpenGL: top row first, RGB.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual const uint8_t* acquireFrame() = 0;
+    virtual void releaseFrame() = 0;
+};
+
+// What the recorder needs from the user interface. Every member may stay empty: boxes then go to
+// stderr, questions take their default, no codec menu is shown, nothing cancels.
+struct RecorderUi {
+    enum class Box { error, warning, information };
+    std::function<void(Box kind, const char* caption, const char* text)> message;
+    std::function<bool(const char* caption, const char* text)> askYesNo;  // empty: yes
+    // Offers the codecs; returns the chosen index or -1 for Cancel. Empty: no display.
+    std::function<int(const std::vector<std::string>& codecs)> chooseCodec;
+    // Polled by aborted(): true once the user confirmed stopping the recording.
+    std::function<bool()> cancelRequested;
+    std::FILE* progressOut = stderr;  // null: no progress shown
+    bool progressOnTerminal = false;
+};
+
+// Tunables the program leaves at their defaults; tests shrink them.
+struct RecorderLimits {
+    size_t captureBytes = 100'000'000;
+    size_t reducedCaptureBytes = 35'000'000;
+    uint64_t riffLimit = AviWriter::defaultRiffLimit;
+};
+
+class AviRecorder {
+public:
+    // codec: a name from availableVideoCodecs(), or empty to ask (chooseCodec) or take the default.
+    AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound, int framesPerSecond,
+                int sampleRate, int bitsPerSample, const std::string& codec, RecorderLimits limits = {});
+    ~AviRecorder();  // closes the file
+    AviRecorder(const AviRecorder&) = delete;
+    AviRecorder& operator=(const AviRecorder&) = delete;
+
+    // Frames come from the current OpenGL read buffer; audio from source (null: no audio).
+    void attachSound(CaptureSource* source);
+    void attachFrameSource(FrameSource* frames, CaptureSource* source);
+
+    // Records the frame just presented and its audio. percent ≥ 0 moves the progress bar.
+    void frameDone(int percent);
+    bool aborted();
+
+    int framesWritten() const { return framesWritten_; }
+    int samplesWritten() const { return samplesWritten_; }
+    bool sound() const { return sound_; }
+    const std::string& codec() const { return codec_; }
+    const uint8_t* captureBuffer() const { return captureBuffer_; }
+    size_t captureBytes() const { return captureSize_; }
+
+    // Shows "<message> - '<error text>'" (or "<message>!" when code has no text) and exits with 1.
+    [[noreturn]] void fatal(const char* message, int code, const std::string& detail = {});
+    static std::string fatalText(const char* message, int code);
+
+private:
+    void chooseCompression(const std::string& codec);
+    void allocateCaptureBuffer();
+    void createAudioStream();
+    void capture(uint8_t* block, size_t bytes);
+    void waitForAudio();
+    void writeAudio(size_t from);
+    void writeFrame(const uint8_t* bgrBottomUp);
+    void readFrameBuffer();
+    void flipRows(const uint8_t* topDownRgb);
+    void show(RecorderUi::Box kind, const char* caption, const char* text);
+
+    RecorderUi ui_;
+    RecorderLimits limits_;
+    AviWriter writer_;
+    std::unique_ptr<VideoEncoder> encoder_;
+    std::string codec_;
+    int videoStream_ = -1;
+    int audioStream_ = -1;
+    int framesPerSecond_;
+    int width_, height_;
+    int framesWritten_ = 0;
+    int framesEncoded_ = 0;
+    int sampleRate_;
+    int channels_ = 2;
+    int bitsPerSample_;
+    int samplesWritten_ = 0;
+    int blockAlign_;
+    bool sound_;
+    size_t captureReadPos_ = 0;
+    CaptureSource* soundSource_ = nullptr;
+    FrameSource* frameSource_ = nullptr;
+    int attachMode_ = 0;
+
+    // Written by the capture callback (possibly on the audio thread), read by the main thread.
+    uint8_t* captureBuffer_ = nullptr;
+    size_t captureSize_ = 0;
+    std::atomic<size_t> captureWritePos_{0};
+    std::atomic<uint32_t> capturedSinceWait_{0};
+
+    std::vector<uint8_t> frameBuffer_;
+    std::vector<uint8_t> flipBuffer_;
+    std::vector<uint8_t> silence_;
+    ProgressBar progress_;
+    bool ended_ = false;
+};
