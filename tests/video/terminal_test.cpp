@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/terminal.h"
+
+namespace {
+
+// Answers typed ahead on a pipe; the question goes to a memory stream.
+class CancelQuestion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(pipe(keys), 0);
+        out = open_memstream(&text, &textSize);
+        terminal::catchInterrupts();
+    }
+    void TearDown() override {
+        terminal::releaseInterrupts();
+        close(keys[0]);
+        if (keys[1] >= 0) close(keys[1]);
+        std::fclose(out);
+        std::free(text);
+    }
+    void type(const std::string& line) { ASSERT_EQ(write(keys[1], line.data(), line.size()), ssize_t(line.size())); }
+    std::string asked() {
+        std::fflush(out);
+        return std::string(text, textSize);
+    }
+    bool check(bool interactive = true) { return terminal::cancelRequested(keys[0], out, interactive); }
+
+    int keys[2] = {-1, -1};
+    std::FILE* out = nullptr;
+    char* text = nullptr;
+    size_t textSize = 0;
+};
+
+TEST_F(CancelQuestion, NothingHappensWithoutASignal) {
+    type("y\n");
+    EXPECT_FALSE(check());
+    EXPECT_EQ(asked(), "");
+}
+
+TEST_F(CancelQuestion, CtrlCAsksAndOnlyYesCancels) {
+    type("n\n");
+    std::raise(SIGINT);
+    EXPECT_FALSE(check());
+    EXPECT_EQ(asked(), "\nReally? [y/N] ");
+    EXPECT_FALSE(check());  // the answered signal does not ask again
+
+    type("\n");
+    std::raise(SIGINT);
+    EXPECT_FALSE(check());  // the default is no
+
+    type("  Yes\n");
+    std::raise(SIGINT);
+    EXPECT_TRUE(check());
+}
+
+TEST_F(CancelQuestion, EndOfInputCountsAsNo) {
+    close(keys[1]);
+    keys[1] = -1;
+    std::raise(SIGINT);
+    EXPECT_FALSE(check());
+}
+
+TEST_F(CancelQuestion, SecondCtrlCWhileAskingCancels) {
+    std::raise(SIGINT);
+    std::thread again([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        kill(getpid(), SIGINT);
+    });
+    EXPECT_TRUE(check());  // nobody types: only the second signal ends the wait
+    again.join();
+}
+
+TEST_F(CancelQuestion, WithoutATerminalASignalCancelsAtOnce) {
+    std::raise(SIGINT);
+    EXPECT_TRUE(check(false));
+    EXPECT_EQ(asked(), "");
+}
+
+TEST(CancelTerminate, SigtermCancelsWithoutAsking) {
+    // Last in this program: a caught SIGTERM stays counted for the rest of the process.
+    terminal::catchInterrupts();
+    std::raise(SIGTERM);
+    EXPECT_TRUE(terminal::cancelRequested(-1, stderr, true));
+    terminal::releaseInterrupts();
+}
+
+}  // namespace
