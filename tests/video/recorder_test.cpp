@@ -49,18 +49,21 @@ TEST_F(RecorderTest, EveryCodecGives320x240AtTheFrameRateWithExactAudio) {
         r.fps = 25;
         r.frames = 13;
         record(file, r);
-        EXPECT_EQ(streamCount(file), 2);
-        auto v = probeStream(file, "v:0");
-        const std::string expected = codec == "raw" ? "rawvideo" : codec == "mpeg4" ? "mpeg4" : codec;
+        int streams = 0;
+        auto all = probeAll(file, &streams);
+        EXPECT_EQ(streams, 2);
+        auto& v = all["video"];
+        const std::string expected = codec == "raw" ? "rawvideo" : codec;
         EXPECT_EQ(v["codec_name"], expected);
         EXPECT_EQ(v["width"], "320");
         EXPECT_EQ(v["height"], "240");
         EXPECT_EQ(v["r_frame_rate"], "25/1");
         EXPECT_EQ(v["nb_read_frames"], "13");
-        auto a = probeStream(file, "a:0");
+        auto& a = all["audio"];
         EXPECT_EQ(a["codec_name"], "pcm_s16le");
         EXPECT_EQ(a["sample_rate"], "44100");
         EXPECT_EQ(a["channels"], "2");
+        EXPECT_EQ(a["sample_fmt"], "s16");
         EXPECT_EQ(decodedAudio(file).size(), size_t(13 * 44100 / 25) * 4);
         EXPECT_EQ(decodeErrors(file), "");
     }

@@ -62,6 +62,28 @@ std::map<std::string, std::string> probeStream(const std::string& file, const st
     return fields;
 }
 
+std::map<std::string, std::map<std::string, std::string>> probeAll(const std::string& file, int* streams) {
+    std::map<std::string, std::map<std::string, std::string>> all;
+    std::istringstream lines(runCommand("ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,"
+                                        "width,height,r_frame_rate,nb_read_frames,sample_rate,channels,sample_fmt,"
+                                        "duration_ts -of default=nw=1 '" + file + "'"));
+    std::map<std::string, std::string> fields;
+    std::string line;
+    *streams = 0;
+    auto store = [&] {
+        if (!fields.empty()) all[fields["codec_type"]] = fields, ++*streams;
+        fields.clear();
+    };
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (line.compare(0, eq, "codec_name") == 0) store();
+        fields[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    store();
+    return all;
+}
+
 int streamCount(const std::string& file) {
     const std::string out =
         runCommand("ffprobe -v error -show_entries format=nb_streams -of default=nw=1:nk=1 '" + file + "'");

@@ -44,6 +44,8 @@ private:
 std::string runCommand(const std::string& command, int* status = nullptr);
 // ffprobe's stream fields for one stream selector ("v:0", "a:0"), with frames counted.
 std::map<std::string, std::string> probeStream(const std::string& file, const std::string& stream);
+// Every stream's fields at once, indexed by codec_type ("video", "audio"), plus the stream count.
+std::map<std::string, std::map<std::string, std::string>> probeAll(const std::string& file, int* streams);
 int streamCount(const std::string& file);
 // What `ffmpeg -v error` prints while decoding the whole file (empty when it decodes cleanly).
 std::string decodeErrors(const std::string& file);
