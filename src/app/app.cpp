@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 
@@ -24,12 +23,13 @@ constexpr const char* kFatalCaption = "Fatal error!";
 constexpr float kTicksPerSecond = 71.42857f;
 constexpr int kShowLength = 13100;
 
-// Process-wide objects: created once, kept until the process ends.
-std::unique_ptr<DebugServer> g_log;
-std::unique_ptr<ExceptionServer> g_exceptions;
-std::unique_ptr<FileServer> g_files;
-std::unique_ptr<KTable> g_table;
-std::unique_ptr<KWindow> g_window;
+// Process-wide objects: created once and never destroyed, so that nothing running at process exit
+// can log into a server that is already gone.
+DebugServer* g_log = nullptr;
+ExceptionServer* g_exceptions = nullptr;
+FileServer* g_files = nullptr;
+KTable* g_table = nullptr;
+KWindow* g_window = nullptr;
 
 const char* kCredits =
     "Glimmertide\n"
@@ -70,7 +70,7 @@ void closeWindowAfterError() {
 }
 
 void openWindow(const std::string& commandLine, const RunState& run) {
-    g_window = std::make_unique<KWindow>("Glimmertide", 640, 480, KWindow::kWindowed);
+    g_window = new KWindow("Glimmertide", 640, 480, KWindow::kWindowed);
     fileServer().openArchive("Glimmertide.dat");
     if (run.videoMode || windowOption(commandLine))
         g_window->open(1, " ", 324, 265, KWindow::kWindowed);
@@ -82,7 +82,7 @@ void openWindow(const std::string& commandLine, const RunState& run) {
 void startUp(const std::string& commandLine, RunState& run) {
     run.soundOn = soundOption(commandLine);
     run.videoMode = videoOption(commandLine);
-    g_table = std::make_unique<KTable>(65536, 320, 240, 32, 45.0f);
+    g_table = new KTable(65536, 320, 240, 32, 45.0f);
     openWindow(commandLine, run);
     allocateLineField();
     createFeedbackTexture();
@@ -147,12 +147,12 @@ int runGlimmertide(int argc, char** argv) {
     std::string commandLine = commandLineText(argc, argv);
     installMessageBoxes();
 
-    g_log.reset(new (std::nothrow) DebugServer(11, 0));
+    g_log = new (std::nothrow) DebugServer(11, 0);
     if (!g_log) return serverFailed("Error - Couldn't initialize debug-server! Aborting...");
     installDebugServer(*g_log);
-    g_exceptions.reset(new (std::nothrow) ExceptionServer(*g_log));
+    g_exceptions = new (std::nothrow) ExceptionServer(*g_log);
     if (!g_exceptions) return serverFailed("Error - Couldn't initialize exception-server! Aborting...");
-    g_files.reset(new (std::nothrow) FileServer(*g_log, 200));
+    g_files = new (std::nothrow) FileServer(*g_log, 200);
     if (!g_files) return serverFailed("Error - Couldn't initialize file-server! Aborting...");
     installFileServer(*g_files);
     installOutOfMemoryHandler();
