@@ -145,6 +145,7 @@ void shutDown(const std::string& commandLine, RunState& run) {
 int runGlimmertide(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv)) return 0;
     std::string commandLine = commandLineText(argc, argv);
+    const std::string codec = takeCodecOption(commandLine);
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);
@@ -160,6 +161,7 @@ int runGlimmertide(int argc, char** argv) {
 
     try {
         RunState run;
+        run.videoCodec = codec;
         startUp(commandLine, run);
         runFrames(run);
         shutDown(commandLine, run);

@@ -58,12 +58,27 @@ int framesPerSecondOption(std::string_view commandLine) {
     return static_cast<int>(value);
 }
 
+std::string takeCodecOption(std::string& commandLine) {
+    static constexpr std::string_view kWord = "codec=";
+    std::string name;
+    for (;;) {
+        const size_t at = lowerCased(commandLine).find(kWord);
+        if (at == std::string::npos) return name;
+        size_t end = at + kWord.size();
+        while (end < commandLine.size() && commandLine[end] != ' ' && commandLine[end] != '\t') ++end;
+        name = lowerCased(std::string_view(commandLine).substr(at + kWord.size(), end - at - kWord.size()));
+        commandLine.erase(at, end - at);
+    }
+}
+
 const char* optionHelp() {
     return "usage: glimmertide [words...]\n"
            "Words are found anywhere in the command line, in any letter case:\n"
            "  window      play in a 324 x 265 window instead of full screen\n"
            "  video       record the show to glimmertide.avi (hidden window)\n"
            "  fps N       frame rate of the recording (default 40)\n"
+           "  codec=NAME  video codec of the recording: raw, mjpeg, ffv1 (default without a\n"
+           "              display), huffyuv, mpeg4, h264\n"
            "  no sound    play or record without the soundtrack (also: no audio, audio off,\n"
            "              audio=off, audio=0, sound off, sound=off, sound=0)\n"
            "  credits     show the credits at the end\n"

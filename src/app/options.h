@@ -17,5 +17,10 @@ bool soundOption(std::string_view commandLine);
 // without a digit, 40. Numbers too long for an int stop at INT_MAX.
 int framesPerSecondOption(std::string_view commandLine);
 
+// Takes every "codec=NAME" out of the command-line text (any letter case; NAME runs to the next
+// blank) and returns the last name, lower-cased, or "" when there is none. Run before the other
+// tests, so a codec name never counts as an option word or as the frame rate.
+std::string takeCodecOption(std::string& commandLine);
+
 // The option words, for --help.
 const char* optionHelp();

@@ -1,8 +1,89 @@
-// The recorder's steps; they do nothing until the recorder lands.
-#include "app/stages.h"
+// The recorder's steps: video mode writes every presented frame, with the soundtrack pulled from
+// the decode-only player, into "glimmertide.avi". Ctrl-C (or SIGTERM) stops the recording.
+#include <SDL.h>
 
-void createRecorder(RunState&) {}
-void attachSilentRecording(KWindow&) {}
-bool recordingAborted() { return false; }
-void recordFrame(int) {}
-void finishRecording(RunState&) {}
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/stages.h"
+#include "platform/audio.h"
+#include "platform/message_box.h"
+#include "platform/terminal.h"
+#include "video/avi_recorder.h"
+
+namespace {
+
+// The player seen as the recorder's sound source: each advance decodes the next block.
+class SoundtrackCapture : public CaptureSource {
+public:
+    explicit SoundtrackCapture(Audio& audio) : audio_(audio) {}
+    void setCapture(Capture capture) override { audio_.setCapture(std::move(capture)); }
+    bool active() override { return audio_.isActive(); }
+    void advance() override { audio_.pump(); }
+
+private:
+    Audio& audio_;
+};
+
+std::unique_ptr<AviRecorder> g_recorder;
+std::unique_ptr<SoundtrackCapture> g_capture;
+
+// A box with one button per codec and Cancel; -1 for Cancel or a closed box.
+int chooseCodecInBox(const std::vector<std::string>& codecs) {
+    std::vector<SDL_MessageBoxButtonData> buttons;
+    for (size_t i = 0; i < codecs.size(); ++i)
+        buttons.push_back({i == 0 ? Uint32(SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT) : Uint32(0), int(i), codecs[i].c_str()});
+    buttons.push_back({SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, -1, "Cancel"});
+    std::string text = "Video codec for glimmertide.avi:\n";
+    for (const std::string& c : codecs) text += "\n" + c + " - " + videoCodecLabel(c);
+    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, "Video compression", text.c_str(),
+                                    int(buttons.size()), buttons.data(), nullptr};
+    int chosen = -1;
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
+    return chosen;
+}
+
+RecorderUi recorderUi() {
+    RecorderUi ui;
+    ui.message = [](RecorderUi::Box kind, const char* caption, const char* text) {
+        showMessageBox(caption, text, kind == RecorderUi::Box::error ? BoxIcon::error : BoxIcon::information);
+    };
+    // Without a display the smaller buffer is tried: the show needs far less than it holds.
+    ui.askYesNo = [](const char* caption, const char* text) { return askYesNo(caption, text, true); };
+    if (boxesCanBeShown()) ui.chooseCodec = chooseCodecInBox;
+    ui.cancelRequested = [] { return terminal::cancelRequested(); };
+    ui.progressOut = stderr;
+    ui.progressOnTerminal = terminal::isTerminal(stderr);
+    return ui;
+}
+
+}  // namespace
+
+void createRecorder(RunState& run) {
+    terminal::catchInterrupts();
+    g_recorder = std::make_unique<AviRecorder>(recorderUi(), "glimmertide.avi", 320, 240, run.soundOn,
+                                               static_cast<int>(run.framesPerSecond), 44100, 16, run.videoCodec);
+}
+
+void attachSilentRecording(KWindow&) { g_recorder->attachSound(nullptr); }
+
+void attachRecordedSoundtrack(KWindow&, Audio& audio) {
+    g_capture = std::make_unique<SoundtrackCapture>(audio);
+    g_recorder->attachSound(g_capture.get());
+}
+
+bool recordingAborted() { return g_recorder->aborted(); }
+
+void recordFrame(int progressPercent) { g_recorder->frameDone(progressPercent); }
+
+void finishRecording(RunState& run) {
+    if (!g_recorder->cancelled()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Video was rendered in %d fps.", static_cast<int>(run.framesPerSecond));
+        showMessageBox("Finished!", text, BoxIcon::information);
+    }
+    g_recorder.reset();
+    terminal::releaseInterrupts();
+}

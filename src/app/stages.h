@@ -1,6 +1,9 @@
 #pragma once
 // The steps of start-up, frame and shutdown that belong to the show, the soundtrack and the
 // recorder. The entry point calls them in a fixed order; each subsystem fills in its own.
+#include <string>
+
+class Audio;
 class KWindow;
 
 struct RunState {
@@ -8,6 +11,7 @@ struct RunState {
     bool videoMode = false;
     float framesPerSecond = 40.0f;
     int videoFrame = 0;  // frames already handed to the recorder
+    std::string videoCodec;  // from "codec=NAME"; empty: ask, or the default without a display
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
@@ -28,6 +32,9 @@ void endSoundtrack();
 // Video mode (recording_stage.cpp).
 void createRecorder(RunState& run);
 void attachSilentRecording(KWindow& window);
+// With sound on, between starting and playing the soundtrack: the recorder installs its capture on
+// the decode-only player and pulls its audio from it.
+void attachRecordedSoundtrack(KWindow& window, Audio& audio);
 bool recordingAborted();
 void recordFrame(int progressPercent);
 // The "Video was rendered in %d fps." box unless aborted, then the recorder is closed.

@@ -73,6 +73,8 @@ public:
     // Records the frame just presented and its audio. percent ≥ 0 moves the progress bar.
     void frameDone(int percent);
     bool aborted();
+    // Whether a cancel was confirmed, without asking again.
+    bool cancelled() const { return ended_; }
 
     int framesWritten() const { return framesWritten_; }
     int samplesWritten() const { return samplesWritten_; }
