@@ -132,10 +132,10 @@ Scene spheres() {
         const char* material;
     };
     static constexpr Ball balls[] = {
-        {"Core", {0, 0, 55}, 22, 16, 10, "Glacier"},  {"Ember", {-14, 16, 32}, 10, 10, 7, "Amber"},
-        {"Bloom", {18, -16, 72}, 14, 12, 8, "Rose"},  {"Seed", {-6, -22, 38}, 9, 10, 6, "Lime"},
-        {"Drift", {10, 24, 80}, 9, 10, 6, ""},        {"Spark", {-8, -6, 20}, 6, 8, 5, "Gold"},
-        {"Dusk", {30, 8, 40}, 8, 8, 6, "Violet"},     {"Echo", {0, 10, -12}, 7, 8, 5, "Amber"},
+        {"Core", {0, 0, 46}, 34, 16, 10, "Glacier"},    {"Crown", {12, 44, 6}, 20, 12, 8, "Amber"},
+        {"Root", {-17, -46, 23}, 21, 12, 8, "Rose"},    {"Bloom", {29, 23, 86}, 19, 12, 8, "Lime"},
+        {"Drift", {23, -35, 80}, 17, 10, 7, ""},        {"Ember", {-29, 17, -23}, 15, 10, 7, "Gold"},
+        {"Dusk", {17, -12, -40}, 14, 10, 6, "Violet"},  {"Spark", {-12, 52, 69}, 12, 8, 6, "Amber"},
     };
     for (const Ball& b : balls) {
         MeshBuilder mb(b.name);
@@ -155,7 +155,7 @@ Scene spiral() {
     Scene s;
     s.path = "data/Spiral.3ds";
     s.materials = {material("Streak", {120, 215, 255}, "x26.jpg"), material("Ember", {255, 140, 200})};
-    const double zFrom = -1300, zTo = 1500, pitch = 320, width = 64;
+    const double zFrom = -1300, zTo = 1500, pitch = 320, width = 100;
     const int perTurn = 16;
     const int segments = static_cast<int>((zTo - zFrom) / pitch * perTurn);
     // Mesh 0's world placement: right (1, 0, 0), up (0, c, -s), forward (0, s, c) with c, s the
