@@ -61,14 +61,6 @@ bool answeredInformationRequest(int argc, char** argv) {
     return false;
 }
 
-// Reached from the catch region: closing may itself throw, and the report must still be shown.
-void closeWindowAfterError() {
-    try {
-        if (g_window) g_window->close();
-    } catch (...) {
-    }
-}
-
 void openWindow(const std::string& commandLine, const RunState& run) {
     g_window = new KWindow("Glimmertide", 640, 480, KWindow::kWindowed);
     fileServer().openArchive("Glimmertide.dat");
@@ -159,20 +151,37 @@ int runGlimmertide(int argc, char** argv) {
     installOutOfMemoryHandler();
     g_log->setThreshold(0);
 
+    return runCatchingErrors(
+        *g_exceptions,
+        [&] {
+            RunState run;
+            run.videoCodec = codec;
+            startUp(commandLine, run);
+            runFrames(run);
+            shutDown(commandLine, run);
+        },
+        [] {
+            if (g_window) g_window->close();
+        });
+}
+
+int runCatchingErrors(ExceptionServer& exceptions, const std::function<void()>& body,
+                      const std::function<void()>& closeWindow) {
+    auto closeQuietly = [&] {
+        try {
+            closeWindow();
+        } catch (...) {
+        }
+    };
     try {
-        RunState run;
-        run.videoCodec = codec;
-        startUp(commandLine, run);
-        runFrames(run);
-        shutDown(commandLine, run);
+        body();
         return 0;
     } catch (const ExceptionType& error) {
-        closeWindowAfterError();
-        g_exceptions->report(error);
-        return -1;
+        closeQuietly();
+        exceptions.report(error);
     } catch (...) {
-        closeWindowAfterError();
-        g_exceptions->report(errors::undefinedException);
-        return -1;
+        closeQuietly();
+        exceptions.report(errors::undefinedException);
     }
+    return -1;
 }
