@@ -66,6 +66,21 @@ std::string Environment::addFile(const std::string& name, const std::vector<uint
     return full;
 }
 
+std::string Environment::addScene(const std::string& name, const support3ds::Scene& scene) {
+    return addFile(name, support3ds::write3ds(scene));
+}
+
+void Environment::openArchive(const std::vector<PackEntry>& entries) {
+    std::string error;
+    const std::string archive = path("test.dat");
+    if (!writeArchive(archive, entries, error)) throw std::runtime_error("could not write the test archive: " + error);
+    files_->openArchive(archive.c_str());
+}
+
+std::vector<uint8_t> solidJpeg(int width, int height, Rgb colour) {
+    return encodeJpeg(width, height, [colour](int, int) { return colour; });
+}
+
 bool Environment::logged(const std::string& line) const { return count(line) > 0; }
 
 int Environment::count(const std::string& line) const {
