@@ -11,7 +11,7 @@ RenderSwitches& renderSwitches() {
 }
 
 void setBrightness(float value) { renderSwitches().brightness = value; }
-float renderBrightness() { return renderSwitches().brightness; }
+float getBrightness() { return renderSwitches().brightness; }
 void enableHiddenLines() { renderSwitches().hiddenLines = true; }
 void disableHiddenLines() { renderSwitches().hiddenLines = false; }
 bool hiddenLinesEnabled() { return renderSwitches().hiddenLines; }
@@ -35,5 +35,3 @@ void renderScene(KScene& scene) {
     view.viewports = scene.getViewports();
     for (int i = 0; i < scene.getMeshCount(); ++i) MeshRenderer::draw(scene.getMesh(i), view);
 }
-
-void KScene::render() { renderScene(*this); }

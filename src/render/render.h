@@ -6,12 +6,12 @@ class KScene;
 
 // Draws every mesh of the scene against its view, seen from its current camera (whose matrix is
 // rebuilt first), into each attached viewport. Does nothing while bit 0 of the KTable render flags
-// is set. Allocates nothing. KScene::render() calls this.
+// is set. Allocates nothing.
 void renderScene(KScene& scene);
 
 // Multiplies every colour sent to GL (1.0 at start).
 void setBrightness(float value);
-float renderBrightness();
+float getBrightness();
 
 // Hidden lines: each polygon is first filled in black slightly behind itself, so outlines drawn
 // afterwards are hidden by nearer polygons (off at start).

@@ -9,9 +9,9 @@
 
 KScene::KScene(const char* fileName, bool) { construct(fileName, nullptr, 0); }
 
-KScene::KScene(const char* fileName, int copies) {
+KScene::KScene(const char* fileName, Clones clones) {
     cloneMode_ = 1;
-    cloneCount_ = copies < 0 ? 0 : copies;
+    cloneCount_ = clones.count < 0 ? 0 : clones.count;
     construct(fileName, nullptr, 0);
 }
 

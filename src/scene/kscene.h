@@ -2,7 +2,7 @@
 // KScene: everything needed to draw one 3D Studio file - its meshes, its lights plus an ambient
 // light, ten cameras (camera 0 is the one in use), the view record the renderer draws against and
 // the viewport list. Built once from a file name; the show then moves cameras, meshes and lights in
-// place and calls render() every frame.
+// place and hands the scene to the renderer every frame (renderScene, render/render.h).
 #include <cstdint>
 #include <memory>
 
@@ -22,18 +22,18 @@ public:
     // has no effect. Raises errors::couldntReadFile when the file cannot be loaded, and whatever
     // building a mesh raises.
     KScene(const char* fileName, bool flag);
-    // Clone mode: builds `copies` meshes, each a full copy of the file's first mesh.
-    KScene(const char* fileName, int copies);
+    // Asks for copies of the file's first mesh instead of its meshes.
+    struct Clones {
+        int count;
+    };
+    // Clone mode: builds clones.count meshes, each a full copy of the file's first mesh.
+    KScene(const char* fileName, Clones clones);
     // Builds the scene from a file image the caller holds (tools and fuzzing); fileName names it
     // in messages.
     KScene(const char* fileName, const uint8_t* data, size_t size);
     ~KScene();
     KScene(const KScene&) = delete;
     KScene& operator=(const KScene&) = delete;
-
-    // Draws every mesh against the view (see renderScene in render/render.h). Defined by the
-    // renderer, so that the scene model itself does not depend on it.
-    void render();
 
     KMesh& getMesh(int index) { return meshes_[size_t(index)]; }
     int getMeshCount() const { return meshCount_; }

@@ -92,7 +92,7 @@ TEST(KScene, CloneModeBuildsCopiesOfTheFirstMesh) {
     Scene s;
     s.meshes = {triangle("first"), triangle("second")};
     const std::string file = env.addScene("clones.3ds", s);
-    KScene scene(file.c_str(), 3);
+    KScene scene(file.c_str(), KScene::Clones{3});
     ASSERT_EQ(scene.getMeshCount(), 3);
     for (int i = 0; i < 3; ++i) EXPECT_STREQ(scene.getMesh(i).getName(), "first");
     // Each copy owns its arrays.
