@@ -18,8 +18,14 @@ Point& meshPosition(KScene& s, int i) { return s.getMesh(i).getFrame().getPositi
 Point& meshTarget(KScene& s, int i) { return s.getMesh(i).getFrame().getTarget(); }
 
 // Scenes 1 to 4 address mesh 0 directly; a file without one is refused instead.
-void requireMesh(const KScene& scene, const char* file) {
+void requireMesh(KScene& scene, const char* file) {
     if (scene.getMeshCount() < 1) raise(errors::invalidData, file);
+}
+
+// A clone of a file without meshes is a copy of nothing: a mesh without vertices.
+void requireClonedMesh(KScene& scene, const char* file) {
+    requireMesh(scene, file);
+    if (scene.getMesh(0).getVertexCount() < 1) raise(errors::invalidData, file);
 }
 
 // Outlines (GL_LINE_LOOP) with per-vertex lit colour, polygon rejection on, front faces only.
@@ -238,7 +244,7 @@ Scene2::~Scene2() = default;
 void Scene2::setUp() {
     scene_ = std::make_unique<KScene>(kFile, 1);
     KScene& s = *scene_;
-    requireMesh(s, kFile);
+    requireClonedMesh(s, kFile);
     cameraPosition(s).set(0, 0, 500);
     cameraTarget(s).set(0, 0, 0);
     meshPosition(s, 0).set(20, 20, 500);
