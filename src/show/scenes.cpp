@@ -242,7 +242,7 @@ Scene2::Scene2(ShowState& show) : show_(show) {}
 Scene2::~Scene2() = default;
 
 void Scene2::setUp() {
-    scene_ = std::make_unique<KScene>(kFile, 1);
+    scene_ = std::make_unique<KScene>(kFile, KScene::Clones{1});
     KScene& s = *scene_;
     requireClonedMesh(s, kFile);
     cameraPosition(s).set(0, 0, 500);

@@ -15,7 +15,9 @@
 #include "app/exception.h"
 #include "headless_show.h"
 #include "png_image.h"
+#include "polygon_count.h"
 #include "sheet.h"
+#include "show/show.h"
 
 namespace {
 
@@ -147,11 +149,23 @@ int capture(const Options& o) {
 // Renders the whole show and discards it, then runs the floor loop for as many frames.
 int benchmark(const Options& o) {
     HeadlessShow run(o.data.c_str(), o.fps);
+    // Per scene index: the most polygons drawn in one frame, and that frame's tick.
+    constexpr int kStages = 7;
+    long most[kStages] = {};
+    float mostAt[kStages] = {};
     auto start = std::chrono::steady_clock::now();
     int frames = 0;
-    while (run.nextFrame()) {
+    for (;;) {
+        const int scene = run.show().state().sceneIndex;
+        const long before = outlinePolygonsDrawn();
+        if (!run.nextFrame()) break;
         (void)run.readBack();
         ++frames;
+        const long drawn = outlinePolygonsDrawn() - before;
+        if (scene >= 0 && scene < kStages && drawn > most[scene]) {
+            most[scene] = drawn;
+            mostAt[scene] = run.frameTick();
+        }
     }
     const double showSeconds = secondsSince(start);
     start = std::chrono::steady_clock::now();
@@ -162,6 +176,9 @@ int benchmark(const Options& o) {
     std::printf("floor: %d frames in %.2f s, %.1f frames per second (clear, feedback copy, read back, swap)\n",
                 frames, floorSeconds, floorFps);
     std::printf("the show renders at %.2f of the floor's rate\n", showFps / floorFps);
+    for (int scene = 0; scene < kStages; ++scene)
+        std::printf("scene %d: at most %ld polygons drawn in one frame (tick %.0f)\n", scene, most[scene],
+                    double(mostAt[scene]));
     return 0;
 }
 
