@@ -1,13 +1,20 @@
-// The show's steps; they do nothing until the show lands, except that the show still ends at its
-// length so an unattended run finishes.
+// The show's steps of start-up and of every frame, on the program's one show.
 #include "app/stages.h"
-#include "platform/clock.h"
 
-void allocateLineField() {}
-void createFeedbackTexture() {}
-void setUpShow() {}
-void applyInitialShowSettings() {}
-void rampLineField(int) {}
-bool drawScene() { return currentTicks() < 13100; }
-void copyFrameToFeedbackTexture() {}
-void drawOverlays() {}
+#include "show/show.h"
+
+// Created at the first step and never destroyed: scenes and textures live until the process ends
+// (and are never torn down after the window and the servers they log to).
+Show& runningShow() {
+    static Show* show = new Show;
+    return *show;
+}
+
+void allocateLineField() { runningShow().allocatePointStore(); }
+void createFeedbackTexture() { runningShow().createFeedbackTexture(); }
+void setUpShow() { runningShow().setUpScenes(); }
+void applyInitialShowSettings() { runningShow().initialSettings(); }
+void rampLineField(int now) { runningShow().rampStep(now); }
+bool drawScene() { return runningShow().sceneStage(); }
+void copyFrameToFeedbackTexture() { runningShow().copyFeedback(); }
+void drawOverlays() { runningShow().drawOverlays(); }

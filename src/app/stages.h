@@ -24,6 +24,8 @@ void rampLineField(int now);
 bool drawScene();
 void copyFrameToFeedbackTexture();
 void drawOverlays();
+class Show;
+Show& runningShow();  // the show these steps run, for tests
 
 // The soundtrack (soundtrack_stage.cpp, around soundtrack.h). Failures throw the integers 0 to 4.
 void beginSoundtrack(RunState& run, KWindow& window);
