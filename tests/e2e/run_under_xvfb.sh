@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Runs glimmertide on a real (virtual) X display with an empty archive, checks the window is
+# Runs glimmertide on a real (virtual) X display with the generated archive, checks the window is
 # 324 x 265, ends the show with Escape or with the close request and expects exit status 0.
 set -euo pipefail
-program=$1 send_close=$2 ending=$3
+program=$1 send_close=$2 ending=$3 archive=$4
 
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-printf '%s' '@@QuillbankPackUtilitySignatureFieldMarkV2001@@@' > Glimmertide.dat
+cp "$archive" Glimmertide.dat
 unset SDL_VIDEODRIVER
 
 export program send_close ending
