@@ -92,7 +92,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 TEST(AudioDecodeOnly, CaptureSeesExactlyWhatMpg123DecodesInOrder) {
     struct Case {
         const char* name;
-        Mp3Spec spec;
+        Mp3Format format;
         const char* options;
     };
     const Case cases[] = {
@@ -103,7 +103,7 @@ TEST(AudioDecodeOnly, CaptureSeesExactlyWhatMpg123DecodesInOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes mp3 = makeMp3(c.spec);
+        Bytes mp3 = makeMp3(c.format);
         Bytes expected = referenceDecode(mp3, c.options);
         ASSERT_GT(expected.size(), 0u);
         Recorder recorder;
@@ -121,18 +121,18 @@ TEST(AudioDecodeOnly, CaptureSeesExactlyWhatMpg123DecodesInOrder) {
 
 // Other rates are resampled without drift: n frames at rate r give exactly ceil(n * 44100 / r).
 TEST(AudioDecodeOnly, OtherRatesComeOutAt44100StereoWithoutDrift) {
-    const Mp3Spec specs[] = {{0.5, 22050, 1, 32, false}, {3.0, 48000, 2, 64, false}, {1.0, 8000, 1, 8, false}};
-    for (const Mp3Spec& spec : specs) {
-        SCOPED_TRACE(spec.sampleRate);
-        Bytes mp3 = makeMp3(spec);
-        size_t native = referenceDecode(mp3).size() / (2 * spec.channels);
+    const Mp3Format formats[] = {{0.5, 22050, 1, 32, false}, {3.0, 48000, 2, 64, false}, {1.0, 8000, 1, 8, false}};
+    for (const Mp3Format& format : formats) {
+        SCOPED_TRACE(format.sampleRate);
+        Bytes mp3 = makeMp3(format);
+        size_t native = referenceDecode(mp3).size() / (2 * format.channels);
         ASSERT_GT(native, 0u);
         Recorder recorder;
         auto audio = readyAudio(AudioMode::decodeOnly, mp3);
         audio->setCapture(recorder.capture());
         Bytes got = decodeAll(*audio, recorder);
         EXPECT_EQ(got.size() % Audio::kBytesPerFrame, 0u);
-        size_t expected = (native * 44100 + spec.sampleRate - 1) / spec.sampleRate;
+        size_t expected = (native * 44100 + format.sampleRate - 1) / format.sampleRate;
         EXPECT_EQ(got.size() / Audio::kBytesPerFrame, expected);
         // The tone survives: the output is not silence.
         EXPECT_NE(std::count(got.begin(), got.end(), 0), static_cast<long>(got.size()));

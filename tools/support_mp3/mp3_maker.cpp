@@ -19,18 +19,18 @@ std::vector<int16_t> makeTone(size_t frames, int sampleRate, int channels) {
     return pcm;
 }
 
-std::vector<uint8_t> makeMp3(const Mp3Spec& spec) {
+std::vector<uint8_t> makeMp3(const Mp3Format& format) {
     lame_t lame = lame_init();
     if (!lame) throw std::runtime_error("lame_init failed");
-    lame_set_in_samplerate(lame, spec.sampleRate);
-    lame_set_out_samplerate(lame, spec.sampleRate);
-    lame_set_num_channels(lame, spec.channels);
-    lame_set_mode(lame, spec.channels == 1 ? MONO : JOINT_STEREO);
-    if (spec.variableRate) {
+    lame_set_in_samplerate(lame, format.sampleRate);
+    lame_set_out_samplerate(lame, format.sampleRate);
+    lame_set_num_channels(lame, format.channels);
+    lame_set_mode(lame, format.channels == 1 ? MONO : JOINT_STEREO);
+    if (format.variableRate) {
         lame_set_VBR(lame, vbr_default);
         lame_set_VBR_quality(lame, 6.0f);
     } else {
-        lame_set_brate(lame, spec.kbps);
+        lame_set_brate(lame, format.kbps);
     }
     lame_set_quality(lame, 7);
     if (lame_init_params(lame) < 0) {
@@ -38,17 +38,17 @@ std::vector<uint8_t> makeMp3(const Mp3Spec& spec) {
         throw std::runtime_error("lame_init_params failed");
     }
 
-    size_t frames = static_cast<size_t>(spec.seconds * spec.sampleRate);
-    std::vector<int16_t> pcm = makeTone(frames, spec.sampleRate, spec.channels);
+    size_t frames = static_cast<size_t>(format.seconds * format.sampleRate);
+    std::vector<int16_t> pcm = makeTone(frames, format.sampleRate, format.channels);
     std::vector<uint8_t> mp3(frames * 5 / 4 + 7200 + 16384);
     int written = 0;
     // LAME takes at most an int's worth of frames per call; chunk to keep its buffer bound simple.
     constexpr size_t kChunk = 4096;
     for (size_t done = 0; done < frames; done += kChunk) {
         size_t n = std::min(kChunk, frames - done);
-        short* in = pcm.data() + done * spec.channels;
+        short* in = pcm.data() + done * format.channels;
         int room = static_cast<int>(mp3.size()) - written;
-        int got = spec.channels == 1
+        int got = format.channels == 1
                       ? lame_encode_buffer(lame, in, in, static_cast<int>(n), mp3.data() + written, room)
                       : lame_encode_buffer_interleaved(lame, in, static_cast<int>(n), mp3.data() + written, room);
         if (got < 0) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-struct Mp3Spec {
+struct Mp3Format {
     double seconds = 1.0;
     int sampleRate = 44100;
     int channels = 2;
@@ -16,5 +16,5 @@ struct Mp3Spec {
 // repetition of decoded blocks changes the decoded bytes. Interleaved, `channels` per frame.
 std::vector<int16_t> makeTone(size_t frames, int sampleRate, int channels);
 
-// The tone of spec.seconds encoded with LAME, LAME tag included (so decoders trim the padding).
-std::vector<uint8_t> makeMp3(const Mp3Spec& spec);
+// The tone of format.seconds encoded with LAME, LAME tag included (so decoders trim the padding).
+std::vector<uint8_t> makeMp3(const Mp3Format& format);
