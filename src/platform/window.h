@@ -47,6 +47,9 @@ public:
     bool headless() const { return headless_; }
     uint8_t keyState(int key) const { return keyState_[static_cast<uint8_t>(key)]; }
 
+    // The colour depth asked for at construction (32); full screen keeps the desktop's own.
+    int bitsPerPixel() const { return bitsPerPixel_; }
+
 private:
     void createWindowAndContext(int showFlag);
     bool createOffscreenTarget();
