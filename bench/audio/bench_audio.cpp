@@ -1,0 +1,94 @@
+// Decode speed of the soundtrack player (seconds of audio per second), and the offset between the
+// demo clock and the audio handed to the output device over a live run, started in the entry
+// point's order: the stream plays first, then the clock starts.
+//
+// The live run uses whatever SDL_AUDIODRIVER names (the dummy driver without a sound card) and
+// lasts GLIMMER_AUDIO_SECONDS seconds (default 20; 184 covers the whole show).
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "support_mp3/mp3_maker.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+const std::vector<uint8_t>& soundtrack(double seconds) {
+    static std::vector<uint8_t> mp3;
+    static double made = 0;
+    if (made != seconds) {
+        mp3 = makeMp3({seconds, 44100, 2, 128, false});
+        made = seconds;
+    }
+    return mp3;
+}
+
+void decodeOnly(benchmark::State& state) {
+    const double seconds = 60.0;
+    const std::vector<uint8_t>& mp3 = soundtrack(seconds);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        auto audio = makeAudio(AudioMode::decodeOnly);
+        audio->init();
+        audio->createStream(mp3.data(), mp3.size());
+        audio->setCapture([&](uint8_t*, size_t n) { bytes += n; });
+        audio->start();
+        audio->play();
+        while (audio->pump()) {
+        }
+    }
+    double audioSeconds = static_cast<double>(bytes) / (Audio::kSampleRate * Audio::kBytesPerFrame);
+    state.counters["audio_s_per_s"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(decodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Offset = clock time - time of the audio playing now, where the audio playing now is what was
+// handed to the device minus one device buffer (1024 frames) still waiting to be heard.
+void liveOffset(benchmark::State& state) {
+    const char* env = std::getenv("GLIMMER_AUDIO_SECONDS");
+    double seconds = env ? std::atof(env) : 20.0;
+    const std::vector<uint8_t>& mp3 = soundtrack(seconds + 2.0);
+    for (auto _ : state) {
+        std::atomic<uint64_t> handed{0};
+        auto audio = makeAudio(AudioMode::live);
+        if (!audio->init() || !audio->createStream(mp3.data(), mp3.size()) || !audio->start()) {
+            state.SkipWithError(audio->error());
+            return;
+        }
+        audio->setCapture([&](uint8_t*, size_t n) { handed += n / Audio::kBytesPerFrame; });
+        audio->play();
+        startClock(71);
+        double sum = 0, worst = 0, first = NAN, last = 0;
+        int samples = 0;
+        while (true) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(7));
+            double clock = currentTicks() * 0.014;
+            if (clock >= seconds) break;
+            double heard = std::max(0.0, static_cast<double>(handed.load()) - 1024.0) / Audio::kSampleRate;
+            double offset = (clock - heard) * 1000.0;
+            if (std::isnan(first)) first = offset;
+            last = offset;
+            sum += offset;
+            worst = std::max(worst, std::fabs(offset));
+            ++samples;
+        }
+        stopClock();
+        audio->stop();
+        state.counters["mean_offset_ms"] = sum / samples;
+        state.counters["max_abs_offset_ms"] = worst;
+        state.counters["start_offset_ms"] = first;
+        state.counters["drift_ms"] = last - first;
+        state.counters["run_s"] = seconds;
+    }
+}
+BENCHMARK(liveOffset)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
