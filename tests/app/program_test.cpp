@@ -124,8 +124,9 @@ TEST(Program, QuitRequestEndsTheShowNormally) {
     Scratch s;
     s.copyGeneratedArchive();
     // Windowed and full screen (drawn offscreen and scaled); credits print at the end headless.
-    for (std::vector<std::string> args : {std::vector<std::string>{"window", "credits"},
-                                          std::vector<std::string>{}}) {
+    // Sound off: the empty archive has no soundtrack.
+    for (std::vector<std::string> args : {std::vector<std::string>{"window", "credits", "no", "audio"},
+                                          std::vector<std::string>{"no", "audio"}}) {
         pid_t pid = spawn(s, args);
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!catchesInterrupt(pid) && std::chrono::steady_clock::now() < deadline)
@@ -133,7 +134,7 @@ TEST(Program, QuitRequestEndsTheShowNormally) {
         kill(pid, SIGINT);
         Outcome run = finish(s, pid);
         EXPECT_EQ(run.status, 0) << run.err;
-        if (!args.empty()) {
+        if (args.size() > 2) {
             EXPECT_NE(run.err.find("Credits...\n"), std::string::npos);
         }
     }
