@@ -27,8 +27,10 @@ private:
     Audio& audio_;
 };
 
-std::unique_ptr<AviRecorder> g_recorder;
+// The capture source is declared first so that it outlives the recorder, whose destructor
+// (also run by the exit handlers after a fatal error) detaches from it.
 std::unique_ptr<SoundtrackCapture> g_capture;
+std::unique_ptr<AviRecorder> g_recorder;
 
 // A box with one button per codec and Cancel; -1 for Cancel or a closed box.
 int chooseCodecInBox(const std::vector<std::string>& codecs) {

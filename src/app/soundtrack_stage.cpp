@@ -8,13 +8,15 @@
 
 namespace {
 
-std::unique_ptr<Audio> g_audio;
+// Never destroyed, like the other process-wide objects: a recorder closed by an exit handler may
+// still talk to the player.
+Audio* g_audio = nullptr;
 FileData g_soundtrackBytes;
 
 }  // namespace
 
 void beginSoundtrack(RunState& run, KWindow& window) {
-    g_audio = makeAudio(run.videoMode ? AudioMode::decodeOnly : AudioMode::live);
+    g_audio = makeAudio(run.videoMode ? AudioMode::decodeOnly : AudioMode::live).release();
     startSoundtrack(run.soundOn, *g_audio, fileServer(), g_soundtrackBytes, [&] {
         if (run.videoMode) attachRecordedSoundtrack(window, *g_audio);
     });
