@@ -35,9 +35,8 @@ test-regular: build
 test-asan: build-asan
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -LE slow
 
-# The sanitizer suite (make test-asan) joins this target again once it has been run green on the
-# whole show; until then the README's test command is the regular suite.
-test: test-regular
+# The README's test command: the regular suite, then the same tests under ASan + UBSan.
+test: test-regular test-asan
 
 fuzz: deps
 	@scripts/install-deps.sh scripts/fuzz-packages.txt
