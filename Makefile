@@ -7,7 +7,7 @@ ARGS       ?= window
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-regular test-asan fuzz bench clean
+.PHONY: all deps build build-asan run test test-regular test-asan test-full fuzz bench clean
 
 all: build
 
@@ -30,10 +30,15 @@ run: build
 	@scripts/run-show.sh $(BUILD) $(ARGS)
 
 test-regular: build
-	ctest --test-dir $(BUILD) --output-on-failure -j2
+	ctest --test-dir $(BUILD) --output-on-failure -j2 -LE full
 
 test-asan: build-asan
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -LE slow
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -LE 'slow|full'
+
+# The whole show played live in real time (with sound, under xvfb): minutes of wall time, so it
+# stays out of `make test`.
+test-full: build
+	ctest --test-dir $(BUILD) --output-on-failure -L full
 
 # The README's test command: the regular suite, then the same tests under ASan + UBSan.
 test: test-regular test-asan

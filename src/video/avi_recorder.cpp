@@ -56,6 +56,7 @@ void AviRecorder::fatal(const char* message, int code, const std::string& detail
     std::string text = fatalText(message, code);
     if (!detail.empty()) text += "\n" + detail;
     show(RecorderUi::Box::error, "Error!", text.c_str());
+    failed_ = true;
     std::exit(1);
 }
 
@@ -80,6 +81,7 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
         allocateCaptureBuffer();
         createAudioStream();
     }
+    worker_ = std::thread([this] { workerLoop(); });
 }
 
 void AviRecorder::chooseCompression(const std::string& requested) {
@@ -153,16 +155,23 @@ void AviRecorder::createAudioStream() {
 }
 
 AviRecorder::~AviRecorder() {
+    stopWorker();
     progress_.finish();
-    const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
-        return writer_.writeChunk(videoStream_, data, size, key);
-    };
-    int error = encoder_ ? encoder_->finish(sink) : 0;
+    const char* failure = jobFailure_;
+    int error = jobError_;
+    if (!failure) {
+        failure = "Couldn't write to avi stream";
+        const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
+            return writer_.writeChunk(videoStream_, data, size, key);
+        };
+        error = encoder_ ? encoder_->finish(sink) : 0;
+    }
     const int closed = writer_.close();
     if (!error) error = closed;
     if (soundSource_) soundSource_->setCapture({});
     std::free(captureBuffer_);
-    if (error) fatal("Couldn't write to avi stream", error);
+    // After a reported failure the exit handlers close the file; the user has been told once.
+    if (error && !failed_) fatal(failure, error);
 }
 
 void AviRecorder::attachSound(CaptureSource* source) { attachFrameSource(nullptr, source); }
@@ -195,10 +204,7 @@ void AviRecorder::waitForAudio() {
     capturedSinceWait_.store(0, std::memory_order_relaxed);
 }
 
-void AviRecorder::writeAudio(size_t from) {
-    const int64_t n = (int64_t(framesWritten_) + 1) * sampleRate_ / framesPerSecond_ - samplesWritten_;
-    if (n <= 0) return;
-    const size_t bytes = size_t(n) * size_t(blockAlign_);
+int AviRecorder::writeAudio(size_t from, size_t bytes) {
     const uint8_t* data = captureBuffer_ + std::min(from, captureSize_);
     if (from + bytes > captureSize_) {
         // Past the end of the buffer the soundtrack is silence.
@@ -206,41 +212,48 @@ void AviRecorder::writeAudio(size_t from) {
         if (from < captureSize_) std::memcpy(silence_.data(), captureBuffer_ + from, captureSize_ - from);
         data = silence_.data();
     }
-    if (const int error = writer_.writeChunk(audioStream_, data, uint32_t(bytes), true))
-        fatal("Couldn't write audio to avi stream", error);
-    samplesWritten_ += int(n);
+    return writer_.writeChunk(audioStream_, data, uint32_t(bytes), true);
 }
 
 void AviRecorder::frameDone(int percent) {
+    Job job;
+    job.buffer = nextBuffer_;
     if (sound_) {
         const size_t target = size_t((int64_t(framesWritten_) + 1) * 44100 / framesPerSecond_) * 4;
         waitForAudio();
-        writeAudio(captureReadPos_);
+        const int64_t n = (int64_t(framesWritten_) + 1) * sampleRate_ / framesPerSecond_ - samplesWritten_;
+        if (n > 0) {
+            job.audioFrom = captureReadPos_;
+            job.audioBytes = size_t(n) * size_t(blockAlign_);
+            samplesWritten_ += int(n);
+        }
         captureReadPos_ = target;
     }
+    std::vector<uint8_t>& picture = frameBuffers_[nextBuffer_];
     if (attachMode_ == 1) {
-        flipRows(frameSource_->acquireFrame());
-        writeFrame(flipBuffer_.data());
+        flipRows(frameSource_->acquireFrame(), picture);
         frameSource_->releaseFrame();
     } else {
-        readFrameBuffer();
-        writeFrame(frameBuffer_.data());
+        readFrameBuffer(picture);
     }
+    post(job);
+    nextBuffer_ ^= 1;
+    ++framesWritten_;
     if (percent >= 0) progress_.update(percent, framesWritten_);
 }
 
-void AviRecorder::readFrameBuffer() {
-    frameBuffer_.assign(size_t(width_) * size_t(height_) * 3, 0);
+void AviRecorder::readFrameBuffer(std::vector<uint8_t>& out) {
+    out.resize(size_t(width_) * size_t(height_) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_BGR, GL_UNSIGNED_BYTE, frameBuffer_.data());
+    glReadPixels(0, 0, width_, height_, GL_BGR, GL_UNSIGNED_BYTE, out.data());
 }
 
-void AviRecorder::flipRows(const uint8_t* topDownRgb) {
+void AviRecorder::flipRows(const uint8_t* topDownRgb, std::vector<uint8_t>& flipped) {
     const size_t stride = size_t(width_) * 3;
-    flipBuffer_.resize(stride * size_t(height_));
+    flipped.resize(stride * size_t(height_));
     for (int i = 0; i < height_; ++i) {
         const uint8_t* in = topDownRgb + size_t(height_ - 1 - i) * stride;
-        uint8_t* out = flipBuffer_.data() + size_t(i) * stride;
+        uint8_t* out = flipped.data() + size_t(i) * stride;
         // The source is RGB; the bitmap wants BGR.
         for (size_t x = 0; x < stride; x += 3) {
             out[x] = in[x + 2];
@@ -250,15 +263,74 @@ void AviRecorder::flipRows(const uint8_t* topDownRgb) {
     }
 }
 
-void AviRecorder::writeFrame(const uint8_t* bgrBottomUp) {
+int AviRecorder::writeFrame(const uint8_t* bgrBottomUp) {
     const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
         return writer_.writeChunk(videoStream_, data, size, key);
     };
-    int error = encoder_->encode(bgrBottomUp, sink);
-    // Each frame reaches the file before the next one is rendered: a full disk shows up here.
-    if (!error) error = writer_.flush();
-    if (error) fatal("Couldn't write to avi stream", error);
-    ++framesWritten_;
+    const int error = encoder_->encode(bgrBottomUp, sink);
+    // Each frame reaches the file before the next one is encoded: a full disk shows up at once.
+    return error ? error : writer_.flush();
+}
+
+// Hands the frame to the worker once it has finished the one before.
+void AviRecorder::post(const Job& job) {
+    waitForWorker();
+    {
+        std::lock_guard lock(jobMutex_);
+        job_ = job;
+    }
+    jobChanged_.notify_all();
+}
+
+// Returns once the worker is idle; reports its failure, if any, as a fatal error.
+void AviRecorder::waitForWorker() {
+    std::unique_lock lock(jobMutex_);
+    jobChanged_.wait(lock, [this] { return !job_; });
+    if (!jobFailure_) return;
+    const char* message = jobFailure_;
+    const int error = jobError_;
+    lock.unlock();
+    fatal(message, error);
+}
+
+// Lets the worker write what it holds, then ends it.
+void AviRecorder::stopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard lock(jobMutex_);
+        stopping_ = true;
+    }
+    jobChanged_.notify_all();
+    worker_.join();
+}
+
+void AviRecorder::workerLoop() {
+    std::unique_lock lock(jobMutex_);
+    for (;;) {
+        jobChanged_.wait(lock, [this] { return job_ || stopping_; });
+        if (!job_) return;
+        const Job job = *job_;
+        const bool failedBefore = jobFailure_ != nullptr;
+        lock.unlock();
+        if (!failedBefore) runJob(job);
+        lock.lock();
+        job_.reset();
+        jobChanged_.notify_all();
+    }
+}
+
+// Worker thread: the frame's audio, then its picture. The first failure is kept for the loop.
+void AviRecorder::runJob(const Job& job) {
+    const char* failure = nullptr;
+    int error = 0;
+    if (job.audioBytes > 0 && (error = writeAudio(job.audioFrom, job.audioBytes)) != 0)
+        failure = "Couldn't write audio to avi stream";
+    else if ((error = writeFrame(frameBuffers_[job.buffer].data())) != 0)
+        failure = "Couldn't write to avi stream";
+    if (!failure) return;
+    std::lock_guard lock(jobMutex_);
+    jobFailure_ = failure;
+    jobError_ = error;
 }
 
 bool AviRecorder::aborted() {

@@ -2,13 +2,21 @@
 // AviRecorder: writes every presented frame and its share of the soundtrack into an AVI file.
 // After frame k exactly k × sampleRate / fps samples (truncated) have been written, so picture and
 // sound stay aligned to within one sample.
+//
+// The frame loop only reads the picture back; compressing and writing run on a worker thread one
+// frame behind, so the next frame renders while this one is encoded. A write error is reported at
+// the next frame (or when the file is closed).
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "video/avi_writer.h"
@@ -93,11 +101,23 @@ private:
     void createAudioStream();
     void capture(uint8_t* block, size_t bytes);
     void waitForAudio();
-    void writeAudio(size_t from);
-    void writeFrame(const uint8_t* bgrBottomUp);
-    void readFrameBuffer();
-    void flipRows(const uint8_t* topDownRgb);
+    void readFrameBuffer(std::vector<uint8_t>& out);
+    void flipRows(const uint8_t* topDownRgb, std::vector<uint8_t>& out);
     void show(RecorderUi::Box kind, const char* caption, const char* text);
+
+    // One frame's share of the file: its audio (a range of the capture buffer) and its picture.
+    struct Job {
+        int buffer = 0;  // index into frameBuffers_
+        size_t audioFrom = 0;
+        size_t audioBytes = 0;
+    };
+    void post(const Job& job);
+    void waitForWorker();
+    void stopWorker();
+    void workerLoop();
+    void runJob(const Job& job);
+    int writeAudio(size_t from, size_t bytes);
+    int writeFrame(const uint8_t* bgrBottomUp);
 
     RecorderUi ui_;
     RecorderLimits limits_;
@@ -127,9 +147,19 @@ private:
     std::atomic<size_t> captureWritePos_{0};
     std::atomic<uint32_t> capturedSinceWait_{0};
 
-    std::vector<uint8_t> frameBuffer_;
-    std::vector<uint8_t> flipBuffer_;
-    std::vector<uint8_t> silence_;
+    // Two pictures: the loop fills one while the worker encodes the other.
+    std::vector<uint8_t> frameBuffers_[2];
+    int nextBuffer_ = 0;
+    std::vector<uint8_t> silence_;  // worker only
     ProgressBar progress_;
     bool ended_ = false;
+    bool failed_ = false;  // a fatal error was reported; closing stays quiet
+
+    std::thread worker_;
+    std::mutex jobMutex_;
+    std::condition_variable jobChanged_;
+    std::optional<Job> job_;  // posted and not yet written
+    bool stopping_ = false;
+    const char* jobFailure_ = nullptr;  // the message of the worker's first failure
+    int jobError_ = 0;
 };

@@ -1,75 +1,11 @@
 // Records with the built program, headless, in a scratch directory next to the build's archive.
 // At 2 frames per second the whole show is a few hundred frames.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <thread>
-
+#include "video/program_runner.h"
 #include "video/video_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int status = -1;  // exit status; -1 when killed or hung
-    std::string err;
-};
-
-class ProgramRecording : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("glimmer-video-" + std::to_string(getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        fs::create_symlink(GLIMMER_BINARY_DIR "/Glimmertide.dat", dir / "Glimmertide.dat");
-        avi = (dir / "glimmertide.avi").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    pid_t start(const std::vector<std::string>& args) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(127);
-            if (!freopen("/dev/null", "r", stdin) || !freopen("err.txt", "w", stderr)) _exit(127);
-            setenv("SDL_VIDEODRIVER", "offscreen", 1);
-            unsetenv("DISPLAY");
-            std::vector<char*> argv{const_cast<char*>(GLIMMER_BINARY_DIR "/glimmertide")};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return pid;
-    }
-    Outcome wait(pid_t pid) {
-        Outcome run;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
-        int status = 0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                return run;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
-        std::ifstream in(dir / "err.txt");
-        run.err.assign(std::istreambuf_iterator<char>(in), {});
-        return run;
-    }
-    Outcome runProgram(const std::vector<std::string>& args) { return wait(start(args)); }
-
-    fs::path dir;
-    std::string avi;
-};
 
 TEST_F(ProgramRecording, WholeShowWithSoundAtTheCodecAndRateNamed) {
     // "codec=ffv1" carries a digit: taken out first, the frame rate is 2, not 1.

@@ -254,6 +254,14 @@ TEST(RecorderFatalDeathTest, FullDeviceEndsWithWriteErrorAndStatusOne) {
             record("/dev/full", r);
         },
         ::testing::ExitedWithCode(1), "Error!: Couldn't write to avi stream - 'No space left on device'");
+    // Frames are written a frame behind: the failure of the only frame surfaces when the file closes.
+    EXPECT_EXIT(
+        {
+            Recording r;
+            r.frames = 1;
+            record("/dev/full", r);
+        },
+        ::testing::ExitedWithCode(1), "Error!: Couldn't write to avi stream - 'No space left on device'");
 }
 
 TEST(RecorderFatalDeathTest, UnopenableFileEndsWithOpenError) {
