@@ -108,6 +108,7 @@ bool recordVideoFrame(RunState& run) {
 void runFrames(RunState& run) {
     KWindow& window = *g_window;
     while (!window.quitRequested()) {
+        if (run.soundOn && !run.videoMode) keepClockWithSoundtrack();
         window.clear();
         rampLineField(currentTicks());
         glEnable(GL_DEPTH_TEST);

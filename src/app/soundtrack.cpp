@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/clock.h"
+
 namespace {
 
 // The integer alone reaches the user as "undefined exception"; the reason goes to stderr so that
@@ -24,6 +26,12 @@ void startSoundtrack(bool sound, Audio& audio, FileServer& files, FileData& byte
     if (!audio.start()) fail(soundtrackStartFailed, "start", audio);
     if (beforePlay) beforePlay();
     if (!audio.play()) fail(soundtrackPlayFailed, "play", audio);
+}
+
+void followSoundtrack(bool sound, Audio& audio) {
+    if (!sound) return;
+    double heard = audio.heardSeconds();
+    if (heard >= 0) followTime(heard);
 }
 
 void stopSoundtrack(bool sound, Audio& audio) {

@@ -24,5 +24,9 @@ enum SoundtrackFailure : int {
 void startSoundtrack(bool sound, Audio& audio, FileServer& files, FileData& bytes,
                      const std::function<void()>& beforePlay = {});
 
+// Live, once a frame: steers the demo clock onto the soundtrack being heard, so that picture and
+// sound stay in step however fast the device plays. Leaves the clock alone while nothing plays.
+void followSoundtrack(bool sound, Audio& audio);
+
 // Stops output at shutdown.
 void stopSoundtrack(bool sound, Audio& audio);

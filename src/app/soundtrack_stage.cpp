@@ -22,6 +22,10 @@ void beginSoundtrack(RunState& run, KWindow& window) {
     });
 }
 
+void keepClockWithSoundtrack() {
+    if (g_audio) followSoundtrack(true, *g_audio);
+}
+
 void endSoundtrack() {
     if (g_audio) stopSoundtrack(true, *g_audio);
 }

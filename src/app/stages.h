@@ -30,6 +30,8 @@ Show& runningShow();  // the show these steps run, for tests
 // The soundtrack (soundtrack_stage.cpp, around soundtrack.h). Failures throw the integers 0 to 4.
 void beginSoundtrack(RunState& run, KWindow& window);
 void endSoundtrack();
+// Live with sound on, once a frame: the demo clock follows the soundtrack being heard.
+void keepClockWithSoundtrack();
 
 // Video mode (recording_stage.cpp).
 void createRecorder(RunState& run);

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -259,6 +261,7 @@ public:
         Lock lock(device_);
         playing_ = false;
         active_ = false;
+        markHeard(HeardMark{});
         return decoder_.open(mp3, size, error_) || fail();
     }
 
@@ -274,6 +277,8 @@ public:
         if (!decoder_.rewind(error_)) return fail();
         playing_ = true;
         active_ = true;
+        handedFrames_ = 0;
+        markHeard(HeardMark{true, false, 0, 0, HeardMark::Clock::now()});
         return true;
     }
 
@@ -283,6 +288,7 @@ public:
             Lock lock(device_);
             playing_ = false;
             active_ = false;
+            markHeard(HeardMark{});
         }
         if (device_ != 0) SDL_PauseAudioDevice(device_, 1);
         return true;
@@ -302,9 +308,41 @@ public:
         return playing_;
     }
 
+    double heardSeconds() const override {
+        HeardMark mark;
+        {
+            std::lock_guard<std::mutex> lock(heardMutex_);
+            mark = heard_;
+        }
+        if (!mark.playing) return -1.0;
+        const double handed = static_cast<double>(mark.handedAfter) / kSampleRate;
+        if (mode_ == AudioMode::decodeOnly) return mark.ended ? -1.0 : handed;
+        const double since = std::chrono::duration<double>(HeardMark::Clock::now() - mark.at).count();
+        // A device that stopped asking says nothing about what is heard; let the clock run alone.
+        // Gaps shorter than that (a sound server starting its stream, underruns) hold the heard
+        // position, so the picture waits for the sound.
+        if (since > kStalledSeconds) return -1.0;
+        const double heard = static_cast<double>(mark.handedBefore) / kSampleRate + since;
+        if (heard < handed) return heard;
+        return mark.ended ? -1.0 : handed;
+    }
+
     const char* error() const override { return error_.c_str(); }
 
 private:
+    // What the last request for audio handed out. The device asks for a buffer as the previous one
+    // has been played out, so what is heard now is about where the buffer just filled starts:
+    // handedBefore, plus the time since the request.
+    struct HeardMark {
+        using Clock = std::chrono::steady_clock;
+        bool playing = false;
+        bool ended = false;
+        uint64_t handedBefore = 0;  // stream frames handed out before the last request
+        uint64_t handedAfter = 0;   // ... and after it
+        Clock::time_point at;       // when the last request was served
+    };
+    static constexpr double kStalledSeconds = 3.0;
+
     static constexpr int kDeviceFrames = 1024;  // about 23 ms per device buffer
     static constexpr size_t kBlockBytes = 2048 * kBytesPerFrame;
 
@@ -340,7 +378,15 @@ private:
             playing_ = false;
             active_ = false;
         }
+        uint64_t before = handedFrames_;
+        handedFrames_ += decoded / kBytesPerFrame;
+        markHeard(HeardMark{true, ended, before, handedFrames_, HeardMark::Clock::now()});
         return decoded;
+    }
+
+    void markHeard(const HeardMark& mark) {
+        std::lock_guard<std::mutex> lock(heardMutex_);
+        heard_ = mark;
     }
 
     bool fail(const char* why) {
@@ -357,6 +403,9 @@ private:
     bool playing_ = false;  // written under the device lock, read by the device's thread
     std::atomic<bool> active_{false};
     AudioCapture capture_;
+    uint64_t handedFrames_ = 0;  // stream frames decoded since play(); the decoding thread's
+    mutable std::mutex heardMutex_;
+    HeardMark heard_;  // guarded by heardMutex_
     std::string error_;
     alignas(4) uint8_t block_[kBlockBytes];
 };

@@ -42,6 +42,13 @@ public:
     // has ended (or is not playing). Live: does nothing and returns isActive(), since the
     // device's thread does the decoding.
     virtual bool pump() = 0;
+    // The position in the stream being heard now, in seconds, for keeping the picture in step.
+    // Live: from the audio handed to the device by its last request, minus the buffer it is still
+    // playing out, plus the time since; never ahead of what was handed out. Decode-only: the audio
+    // decoded so far. Negative when nothing plays: before play(), after stop(), once the end of
+    // the stream has been heard, and while a live device has stopped asking for audio (3 s).
+    // Safe to call from any thread.
+    virtual double heardSeconds() const = 0;
     // Why the last failed call failed (the platform's or the decoder's text).
     virtual const char* error() const = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/clock.h"
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 
 #include "app/exception.h"
@@ -13,24 +14,31 @@ using Clock = std::chrono::steady_clock;
 // event, so it cannot drift however long the show runs.
 struct ClockState {
     bool running = false;
-    float baseTicks = 0.0f;  // the count at `since`
+    double baseTicks = 0.0;  // the count at `since`
     Clock::time_point since;
     std::chrono::milliseconds period{14};
     double speed = 1.0;
+    int heldTicks = INT_MIN;  // the lowest count a running clock may report (after a step back)
 };
 
 ClockState g_clock;
 
-float liveTicks() {
+double liveTicks() {
     if (!g_clock.running) return g_clock.baseTicks;
     std::chrono::duration<double, std::milli> elapsed = Clock::now() - g_clock.since;
-    double events = std::floor(elapsed.count() * g_clock.speed / double(g_clock.period.count()));
-    return g_clock.baseTicks + static_cast<float>(events);
+    return g_clock.baseTicks + elapsed.count() * g_clock.speed / double(g_clock.period.count());
 }
 
-void restartFrom(float ticks) {
+void restartFrom(double ticks) {
     g_clock.baseTicks = ticks;
     g_clock.since = Clock::now();
+    g_clock.heldTicks = INT_MIN;
+}
+
+int truncated(double ticks) {
+    if (ticks >= double(INT_MAX)) return INT_MAX;
+    if (ticks <= double(INT_MIN)) return INT_MIN;
+    return static_cast<int>(ticks);
 }
 
 }  // namespace
@@ -46,15 +54,32 @@ void startClock(int rate) {
 
 void stopClock() {
     g_clock.running = false;
-    g_clock.baseTicks = 0.0f;
+    restartFrom(0.0);
 }
 
-int currentTicks() { return static_cast<int>(liveTicks()); }
+int currentTicks() {
+    int ticks = truncated(liveTicks());
+    return ticks > g_clock.heldTicks ? ticks : g_clock.heldTicks;
+}
 
 void setTicks(float value) { restartFrom(value); }
 
+void followTime(double referenceSeconds) {
+    if (!g_clock.running || g_clock.speed != 1.0 || !(referenceSeconds >= 0) || !std::isfinite(referenceSeconds))
+        return;
+    const double secondsPerTick = double(g_clock.period.count()) / 1000.0;
+    const double now = liveTicks();
+    if (std::fabs(now * secondsPerTick - referenceSeconds) <= kFollowToleranceSeconds) return;
+    // Whatever was counted before the step stays the floor until the new base passes it.
+    const int counted = currentTicks();
+    restartFrom(referenceSeconds / secondsPerTick);
+    g_clock.heldTicks = counted;
+}
+
 void setClockSpeedForTesting(double factor) {
     if (!(factor > 0)) return;
+    int counted = currentTicks();
     restartFrom(liveTicks());
+    g_clock.heldTicks = g_clock.running ? counted : INT_MIN;
     g_clock.speed = factor;
 }

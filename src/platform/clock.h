@@ -13,6 +13,16 @@ int currentTicks();
 // The count becomes value; a running clock keeps counting from there.
 void setTicks(float value);
 
+// How far a followed clock may stray from its reference, in seconds.
+inline constexpr double kFollowToleranceSeconds = 0.010;
+
+// Steers a running clock toward a reference time (the soundtrack being heard, in seconds): when
+// the count is more than kFollowToleranceSeconds away from it, the clock is re-based onto the
+// reference and keeps running from there. The count never goes backwards while the clock runs: a
+// clock moved back holds its count until time catches up, so no cue fires twice. A stopped clock,
+// one sped up for testing, and a negative reference (nothing is playing) are left alone.
+void followTime(double referenceSeconds);
+
 // Tests only: a running clock advances factor times faster than real time (1 is real time), so a
 // whole live show can run in a few seconds.
 void setClockSpeedForTesting(double factor);

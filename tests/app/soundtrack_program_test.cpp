@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support_archive/archive_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +34,28 @@ protected:
 
     void useGeneratedArchive() {
         fs::create_symlink(GLIMMER_BINARY_DIR "/Glimmertide.dat", dir_ / "Glimmertide.dat");
+    }
+
+    // The generated archive's files with the soundtrack replaced by `soundtrack`, or left out.
+    void useArchiveWithSoundtrack(const std::vector<uint8_t>* soundtrack) {
+        std::vector<PackEntry> entries;
+        for (const char* name : {"data/spheres3.3ds", "data/Spiral.3ds", "data/Array.3ds", "data/Arrays.3ds",
+                                 "data/x26.jpg", "data/glimmertide.jpg", "data/glimmertide1.mp3"}) {
+            std::vector<uint8_t> bytes = readFile(fs::path(GLIMMER_BINARY_DIR) / name);
+            ASSERT_FALSE(bytes.empty()) << name;
+            if (std::string(name) == "data/glimmertide1.mp3") {
+                if (!soundtrack) continue;
+                bytes = *soundtrack;
+            }
+            entries.push_back({name, std::move(bytes)});
+        }
+        std::string error;
+        ASSERT_TRUE(writeArchive((dir_ / "Glimmertide.dat").string(), entries, error)) << error;
+    }
+
+    static std::vector<uint8_t> readFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     pid_t spawn(const char* audioDriver, std::vector<std::string> args) {
@@ -104,6 +127,36 @@ TEST_F(SoundtrackProgram, NoDeviceEndsInTheUndefinedExceptionWithTheReasonUnless
     // Sound off opens no device at all, so the same machine runs the show.
     run = finish(spawn("no-such-driver", {"window", "no audio"}), true);
     EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// A missing or broken soundtrack in an otherwise complete archive: the stream cannot be made, and
+// the run ends in the undefined-exception box with the decoder's reason, never a crash or hang.
+TEST_F(SoundtrackProgram, MissingOrMalformedSoundtrackEndsInTheUndefinedExceptionWithTheReason) {
+    std::vector<uint8_t> real = readFile(GLIMMER_BINARY_DIR "/data/glimmertide1.mp3");
+    ASSERT_GT(real.size(), 3u);
+    const std::string text = "ID3 this is not an mp3 at all";
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool leftOut;
+    } cases[] = {
+        {"left out", {}, true},
+        {"empty", {}, false},
+        {"text", std::vector<uint8_t>(text.begin(), text.end()), false},
+        {"first three bytes", std::vector<uint8_t>(real.begin(), real.begin() + 3), false},
+        {"zeros", std::vector<uint8_t>(64 * 1024, 0), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        useArchiveWithSoundtrack(c.leftOut ? nullptr : &c.bytes);
+        Outcome run = finish(spawn("dummy", {"window"}), false);
+        EXPECT_EQ(run.status, 255) << run.err;
+        EXPECT_NE(run.err.find(kUndefined), std::string::npos) << run.err;
+        const std::string reason = "soundtrack stream failed: ";
+        size_t at = run.err.find(reason);
+        ASSERT_NE(at, std::string::npos) << run.err;
+        EXPECT_NE(run.err[at + reason.size()], '\n') << "the reason is given";
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/soundtrack.h"
 
 #include "app/debug_server.h"
+#include "platform/clock.h"
 #include "support/recording_audio.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@ protected:
 TEST_F(SoundtrackTest, SoundOffMakesNoAudioCallAtAll) {
     bool attached = false;
     startSoundtrack(false, audio, files, bytes, [&] { attached = true; });
+    followSoundtrack(false, audio);
     stopSoundtrack(false, audio);
     EXPECT_TRUE(audio.calls.empty());
     EXPECT_FALSE(attached);
@@ -78,6 +80,19 @@ TEST_F(SoundtrackTest, EachFailingStepThrowsItsIntegerAndGoesNoFurther) {
     } catch (int thrown) {
         EXPECT_EQ(thrown, 4);
     }
+}
+
+// Once a frame the demo clock is moved onto the audio being heard, and left alone while nothing plays.
+TEST_F(SoundtrackTest, TheClockFollowsTheSoundtrackBeingHeard) {
+    startClock(71);
+    audio.heard = -1.0;
+    followSoundtrack(true, audio);
+    EXPECT_LT(currentTicks(), 5) << "nothing heard: the clock runs on its own";
+    audio.heard = 10.0;
+    followSoundtrack(true, audio);
+    EXPECT_NEAR(currentTicks(), 714, 2) << "10 s of 14 ms ticks";
+    EXPECT_EQ(audio.calls, (Calls{"heardSeconds", "heardSeconds"}));
+    stopClock();
 }
 
 TEST_F(SoundtrackTest, MalformedSoundtrackFailsAtTheStreamWithTheRealLayer) {

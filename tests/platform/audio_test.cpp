@@ -227,6 +227,31 @@ TEST(AudioDecodeOnly, CutStreamDecodesWhatIsThereAndEnds) {
     EXPECT_FALSE(audio->isActive());
 }
 
+// Decode-only, the position heard is exactly the audio decoded so far; nothing plays before
+// play(), after the end or after stop().
+TEST(AudioDecodeOnly, HeardPositionIsTheAudioDecodedSoFar) {
+    Bytes mp3 = makeMp3({0.5, 44100, 2, 128, false});
+    Recorder recorder;
+    auto audio = readyAudio(AudioMode::decodeOnly, mp3);
+    audio->setCapture(recorder.capture());
+    EXPECT_LT(audio->heardSeconds(), 0);
+    ASSERT_TRUE(audio->play());
+    EXPECT_EQ(audio->heardSeconds(), 0.0);
+    double last = 0;
+    while (audio->pump()) {
+        double heard = audio->heardSeconds();
+        EXPECT_DOUBLE_EQ(heard, double(recorder.size() / Audio::kBytesPerFrame) / Audio::kSampleRate);
+        EXPECT_GT(heard, last);
+        last = heard;
+    }
+    EXPECT_LT(audio->heardSeconds(), 0) << "the end was decoded";
+    ASSERT_TRUE(audio->play());
+    ASSERT_TRUE(audio->pump());
+    EXPECT_GT(audio->heardSeconds(), 0) << "playing again starts over";
+    ASSERT_TRUE(audio->stop());
+    EXPECT_LT(audio->heardSeconds(), 0);
+}
+
 // SDL's dummy driver (set for every test) plays in real time with no sound card.
 TEST(AudioLive, DummyDevicePlaysEverySampleOnceAndTurnsInactive) {
     Bytes mp3 = makeMp3({0.3, 44100, 2, 128, false});
@@ -241,6 +266,49 @@ TEST(AudioLive, DummyDevicePlaysEverySampleOnceAndTurnsInactive) {
     EXPECT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected);
     EXPECT_TRUE(audio->stop());
+}
+
+// Live, the position heard moves on smoothly between the device's requests but never passes what
+// was handed out, and lags it by about one device buffer (1024 frames); once the end has been
+// heard nothing plays.
+TEST(AudioLive, HeardPositionFollowsTheAudioHandedToTheDevice) {
+    Bytes mp3 = makeMp3({0.6, 44100, 2, 128, false});
+    const double length = double(referenceDecode(mp3).size() / Audio::kBytesPerFrame) / Audio::kSampleRate;
+    Recorder recorder;
+    auto audio = readyAudio(AudioMode::live, mp3);
+    audio->setCapture(recorder.capture());
+    EXPECT_LT(audio->heardSeconds(), 0);
+    ASSERT_TRUE(audio->play());
+    double last = 0, highest = 0;
+    int backwards = 0, ahead = 0, behind = 0, distinct = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        size_t before = recorder.size() / Audio::kBytesPerFrame;
+        double heard = audio->heardSeconds();
+        size_t after = recorder.size() / Audio::kBytesPerFrame;
+        if (heard < 0) break;
+        if (heard < last) ++backwards;
+        if (heard > last) ++distinct;
+        if (heard > double(after) / Audio::kSampleRate + 1e-9) ++ahead;
+        // At most the buffer just filled and the one being filled while we looked.
+        if (heard < double(before) / Audio::kSampleRate - 2 * 1024.0 / Audio::kSampleRate - 0.001) ++behind;
+        last = heard;
+        highest = std::max(highest, heard);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(backwards, 0);
+    EXPECT_EQ(ahead, 0);
+    EXPECT_EQ(behind, 0);
+    EXPECT_GT(distinct, 26) << "more steps than the device's 26 requests: it moves between them";
+    EXPECT_GT(highest, length - 0.25);
+    EXPECT_LE(highest, length + 1e-9);
+    EXPECT_LT(audio->heardSeconds(), 0) << "the end was heard";
+    EXPECT_FALSE(audio->isActive());
+
+    ASSERT_TRUE(audio->play());
+    ASSERT_TRUE(waitUntil([&] { return audio->heardSeconds() > 0.05; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(audio->stop());
+    EXPECT_LT(audio->heardSeconds(), 0);
 }
 
 TEST(AudioLive, StopStopsTheCapture) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "app/exception.h"
@@ -75,4 +77,93 @@ TEST(Clock, RatesWithoutAWholeMillisecondPeriodRefuseToStart) {
         }
     }
     EXPECT_EQ(currentTicks(), 0);
+}
+
+namespace {
+
+struct Following {
+    double worstAhead = 0;   // most the count (in seconds) ran ahead of the reference
+    double worstBehind = 0;  // most it fell behind
+    int backwardSteps = 0;
+    int lastTicks = 0;
+};
+
+// A reference running at `rate` times real time, followed the way the frame loop does it: one
+// followTime per frame, then the count is read.
+Following followReference(double rate, std::chrono::milliseconds length) {
+    Following f;
+    startClock(71);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto now = start; now - start < length; now = std::chrono::steady_clock::now()) {
+        double reference = rate * std::chrono::duration<double>(now - start).count();
+        followTime(reference);
+        int ticks = currentTicks();
+        if (ticks < f.lastTicks) ++f.backwardSteps;
+        f.lastTicks = ticks;
+        double offset = ticks * 0.014 - reference;
+        f.worstAhead = std::max(f.worstAhead, offset);
+        f.worstBehind = std::max(f.worstBehind, -offset);
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+    return f;
+}
+
+}  // namespace
+
+// The soundtrack heard on a slow device (13% slow) or a fast one (5% fast): the count stays within
+// the tolerance of it, give or take the one tick it truncates and what a frame lets it drift, and
+// never steps back.
+TEST(ClockFollowing, StaysWithAReferenceRunningSlowOrFastAndNeverStepsBack) {
+    for (double rate : {0.87, 1.05}) {
+        SCOPED_TRACE(rate);
+        ClockReset reset;
+        Following f = followReference(rate, std::chrono::milliseconds(800));
+        const double drift = 0.008;  // a frame late under load
+        EXPECT_EQ(f.backwardSteps, 0);
+        EXPECT_LE(f.worstAhead, kFollowToleranceSeconds + drift);
+        EXPECT_LE(f.worstBehind, kFollowToleranceSeconds + 0.014 + drift);
+        // Unsteered, 0.8 s at these rates strays 104 ms or 40 ms.
+        EXPECT_NEAR(f.lastTicks * 0.014, rate * 0.8, 0.05);
+    }
+}
+
+TEST(ClockFollowing, AStepBackHoldsTheCountUntilTimeCatchesUp) {
+    ClockReset reset;
+    setTicks(1000.0f);
+    startClock(71);
+    followTime(1000 * 0.014 - 0.5);  // half a second back
+    const auto start = std::chrono::steady_clock::now();
+    int lowest = currentTicks(), highest = lowest;
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(100)) {
+        int ticks = currentTicks();
+        lowest = std::min(lowest, ticks);
+        highest = std::max(highest, ticks);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(lowest, 1000);
+    EXPECT_EQ(highest, 1000) << "held: the re-based clock is still 36 ticks short of 1000";
+    // A forward step moves at once; an explicit setTicks may go back (video mode, restarts).
+    followTime(2000 * 0.014);
+    EXPECT_GE(currentTicks(), 2000);
+    EXPECT_LT(currentTicks(), 2003);
+    setTicks(10.0f);
+    EXPECT_LT(currentTicks(), 13);
+}
+
+TEST(ClockFollowing, LeavesAloneAStoppedOrSpedUpClockAndNegativeReferences) {
+    ClockReset reset;
+    setTicks(50.0f);
+    followTime(10.0);
+    EXPECT_EQ(currentTicks(), 50) << "stopped: only setTicks moves it";
+
+    startClock(71);
+    followTime(-1.0);
+    followTime(std::nan(""));
+    EXPECT_LT(currentTicks(), 55);
+
+    // A clock sped up for a test runs far ahead of any real-time audio; following would stall it.
+    setClockSpeedForTesting(100.0);
+    followTime(0.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_GE(currentTicks(), 200);
 }

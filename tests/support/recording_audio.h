@@ -13,6 +13,7 @@ public:
     size_t streamSize = 0;
     AudioCapture capture;
     bool active = false;
+    double heard = -1.0;  // what heardSeconds reports
 
     bool init() override { return record("init"); }
     bool createStream(const uint8_t* mp3, size_t size) override {
@@ -35,6 +36,10 @@ public:
         return active;
     }
     bool pump() override { return record("pump") && active; }
+    double heardSeconds() const override {
+        const_cast<RecordingAudio*>(this)->calls.push_back("heardSeconds");
+        return heard;
+    }
     const char* error() const override { return "told to fail"; }
 
 private:
