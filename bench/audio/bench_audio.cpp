@@ -1,9 +1,11 @@
 // Decode speed of the soundtrack player (seconds of audio per second), and the offset between the
-// demo clock and the audio handed to the output device over a live run, started in the entry
-// point's order: the stream plays first, then the clock starts.
+// demo clock and the audio heard over a live run, run as the program runs it: the stream plays
+// first, then the clock starts, and once a frame the clock follows the soundtrack.
 //
 // The live run uses whatever SDL_AUDIODRIVER names (the dummy driver without a sound card) and
 // lasts GLIMMER_AUDIO_SECONDS seconds (default 20; 184 covers the whole show).
+// GLIMMER_AUDIO_STEERING=0 leaves the clock running on its own, to see what the steering mends.
+#include "app/soundtrack.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "support_mp3/mp3_maker.h"
@@ -48,11 +50,16 @@ void decodeOnly(benchmark::State& state) {
 }
 BENCHMARK(decodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Offset = clock time - time of the audio playing now, where the audio playing now is what was
-// handed to the device minus one device buffer (1024 frames) still waiting to be heard.
+// Offset = clock time - time of the audio heard now. What is heard is measured apart from the
+// layer's own estimate that the steering uses: the audio handed to the device minus one device
+// buffer (1024 frames) still waiting to be heard. Frames last 16 ms; the offset is read mid-frame,
+// where the show reads its clock. estimate_lag_ms is how far the layer's estimate runs ahead of
+// this measure.
 void liveOffset(benchmark::State& state) {
     const char* env = std::getenv("GLIMMER_AUDIO_SECONDS");
     double seconds = env ? std::atof(env) : 20.0;
+    const char* steeringEnv = std::getenv("GLIMMER_AUDIO_STEERING");
+    const bool steering = !steeringEnv || std::atoi(steeringEnv) != 0;
     const std::vector<uint8_t>& mp3 = soundtrack(seconds + 2.0);
     for (auto _ : state) {
         std::atomic<uint64_t> handed{0};
@@ -64,19 +71,26 @@ void liveOffset(benchmark::State& state) {
         audio->setCapture([&](uint8_t*, size_t n) { handed += n / Audio::kBytesPerFrame; });
         audio->play();
         startClock(71);
-        double sum = 0, worst = 0, first = NAN, last = 0;
-        int samples = 0;
+        double sum = 0, worst = 0, first = NAN, last = 0, lagSum = 0;
+        int samples = 0, lagSamples = 0;
         while (true) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(7));
+            followSoundtrack(steering, *audio);
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
             double clock = currentTicks() * 0.014;
             if (clock >= seconds) break;
             double heard = std::max(0.0, static_cast<double>(handed.load()) - 1024.0) / Audio::kSampleRate;
+            double estimate = audio->heardSeconds();
+            if (estimate >= 0) {
+                lagSum += (estimate - heard) * 1000.0;
+                ++lagSamples;
+            }
             double offset = (clock - heard) * 1000.0;
             if (std::isnan(first)) first = offset;
             last = offset;
             sum += offset;
             worst = std::max(worst, std::fabs(offset));
             ++samples;
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
         }
         stopClock();
         audio->stop();
@@ -85,6 +99,8 @@ void liveOffset(benchmark::State& state) {
         state.counters["start_offset_ms"] = first;
         state.counters["drift_ms"] = last - first;
         state.counters["run_s"] = seconds;
+        state.counters["steering"] = steering;
+        state.counters["estimate_lag_ms"] = lagSamples ? lagSum / lagSamples : NAN;
     }
 }
 BENCHMARK(liveOffset)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
