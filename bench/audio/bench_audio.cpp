@@ -54,7 +54,7 @@ BENCHMARK(decodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 // layer's own estimate that the steering uses: the audio handed to the device minus one device
 // buffer (1024 frames) still waiting to be heard. Frames last 16 ms; the offset is read mid-frame,
 // where the show reads its clock. estimate_lag_ms is how far the layer's estimate runs ahead of
-// this measure.
+// this measure; over_30ms_percent the share of readings more than 30 ms off.
 void liveOffset(benchmark::State& state) {
     const char* env = std::getenv("GLIMMER_AUDIO_SECONDS");
     double seconds = env ? std::atof(env) : 20.0;
@@ -72,7 +72,7 @@ void liveOffset(benchmark::State& state) {
         audio->play();
         startClock(71);
         double sum = 0, worst = 0, first = NAN, last = 0, lagSum = 0;
-        int samples = 0, lagSamples = 0;
+        int samples = 0, lagSamples = 0, over30 = 0;
         while (true) {
             followSoundtrack(steering, *audio);
             std::this_thread::sleep_for(std::chrono::milliseconds(8));
@@ -89,6 +89,7 @@ void liveOffset(benchmark::State& state) {
             last = offset;
             sum += offset;
             worst = std::max(worst, std::fabs(offset));
+            over30 += std::fabs(offset) > 30.0;
             ++samples;
             std::this_thread::sleep_for(std::chrono::milliseconds(8));
         }
@@ -98,6 +99,7 @@ void liveOffset(benchmark::State& state) {
         state.counters["max_abs_offset_ms"] = worst;
         state.counters["start_offset_ms"] = first;
         state.counters["drift_ms"] = last - first;
+        state.counters["over_30ms_percent"] = 100.0 * over30 / samples;
         state.counters["run_s"] = seconds;
         state.counters["steering"] = steering;
         state.counters["estimate_lag_ms"] = lagSamples ? lagSum / lagSamples : NAN;
