@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -280,7 +281,7 @@ TEST(AudioLive, HeardPositionFollowsTheAudioHandedToTheDevice) {
     EXPECT_LT(audio->heardSeconds(), 0);
     ASSERT_TRUE(audio->play());
     double last = 0, highest = 0;
-    int backwards = 0, ahead = 0, behind = 0, distinct = 0;
+    int backwards = 0, ahead = 0, behind = 0, betweenBuffers = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         size_t before = recorder.size() / Audio::kBytesPerFrame;
@@ -288,7 +289,8 @@ TEST(AudioLive, HeardPositionFollowsTheAudioHandedToTheDevice) {
         size_t after = recorder.size() / Audio::kBytesPerFrame;
         if (heard < 0) break;
         if (heard < last) ++backwards;
-        if (heard > last) ++distinct;
+        // Requests hand out whole buffers of 1024 frames until the last one.
+        if (std::fmod(heard * Audio::kSampleRate, 1024.0) > 1.0) ++betweenBuffers;
         if (heard > double(after) / Audio::kSampleRate + 1e-9) ++ahead;
         // At most the buffer just filled and the one being filled while we looked.
         if (heard < double(before) / Audio::kSampleRate - 2 * 1024.0 / Audio::kSampleRate - 0.001) ++behind;
@@ -299,7 +301,7 @@ TEST(AudioLive, HeardPositionFollowsTheAudioHandedToTheDevice) {
     EXPECT_EQ(backwards, 0);
     EXPECT_EQ(ahead, 0);
     EXPECT_EQ(behind, 0);
-    EXPECT_GT(distinct, 26) << "more steps than the device's 26 requests: it moves between them";
+    EXPECT_GT(betweenBuffers, 0) << "it moves on between the device's requests";
     EXPECT_GT(highest, length - 0.25);
     EXPECT_LE(highest, length + 1e-9);
     EXPECT_LT(audio->heardSeconds(), 0) << "the end was heard";
