@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,17 +65,7 @@ pid_t spawn(const Scratch& s, const std::vector<std::string>& args) {
 
 Outcome finish(const Scratch& s, pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60)) {
     Outcome run;
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return run;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    run.status = waitForExit(pid, limit);
     run.out = s.read("out.txt");
     run.err = s.read("err.txt");
     return run;
@@ -81,14 +73,6 @@ Outcome finish(const Scratch& s, pid_t pid, std::chrono::seconds limit = std::ch
 
 Outcome runProgram(const Scratch& s, const std::vector<std::string>& args) {
     return finish(s, spawn(s, args));
-}
-
-// True once the process catches SIGINT, that is once SDL has turned Ctrl-C into a quit request.
-bool catchesInterrupt(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigCgt:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16) & 2;
-    return false;
 }
 
 }  // namespace

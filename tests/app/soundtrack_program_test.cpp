@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support_archive/archive_writer.h"
 
 namespace fs = std::filesystem;
@@ -75,34 +76,18 @@ protected:
     // Waits for the end; with quit set, first waits until the show runs (SDL catches Ctrl-C) and
     // asks it to stop the way Ctrl-C does.
     Outcome finish(pid_t pid, bool quit) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        int status = 0;
         bool asked = false;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                return {};
-            }
+        Outcome run;
+        run.status = waitForExit(pid, std::chrono::seconds(60), [&] {
             if (quit && !asked && catchesInterrupt(pid)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 kill(pid, SIGINT);
                 asked = true;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        Outcome run;
-        if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+        });
         std::ifstream in(dir_ / "err.txt");
         run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         return run;
-    }
-
-    static bool catchesInterrupt(pid_t pid) {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("SigCgt:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16) & 2;
-        return false;
     }
 
     static constexpr const char* kProgram = GLIMMER_BINARY_DIR "/glimmertide";

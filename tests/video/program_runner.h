@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+
 struct Outcome {
     int status = -1;  // exit status; -1 when killed or hung
     std::string err;
@@ -47,17 +49,7 @@ protected:
     }
     Outcome wait(pid_t pid) {
         Outcome run;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(deadlineSeconds);
-        int status = 0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                return run;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+        run.status = waitForExit(pid, std::chrono::seconds(deadlineSeconds));
         std::ifstream in(dir / "err.txt");
         run.err.assign(std::istreambuf_iterator<char>(in), {});
         return run;
