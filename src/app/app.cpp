@@ -1,7 +1,5 @@
 #include "app/app.h"
 
-#include <GL/gl.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -20,7 +18,6 @@
 namespace {
 
 constexpr const char* kFatalCaption = "Fatal error!";
-constexpr float kTicksPerSecond = 71.42857f;
 constexpr int kShowLength = 13100;
 
 // Process-wide objects: created once and never destroyed, so that nothing running at process exit
@@ -76,8 +73,6 @@ void startUp(const std::string& commandLine, RunState& run) {
     run.videoMode = videoOption(commandLine);
     g_table = new KTable(65536, 320, 240, 32, 45.0f);
     openWindow(commandLine, run);
-    allocateLineField();
-    createFeedbackTexture();
     setUpShow();
 
     // A rate of 0 would make the video clock and the recorder's audio arithmetic undefined.
@@ -89,16 +84,14 @@ void startUp(const std::string& commandLine, RunState& run) {
     else if (run.videoMode)
         attachSilentRecording(*g_window);
 
-    glEnable(GL_TEXTURE_2D);
+    prepareFirstFrame();
     if (!run.videoMode) startClock(71);
-    applyInitialShowSettings();
-    glDisable(GL_FOG);
 }
 
 // Video mode, after the swap: advance the clock one frame and record the frame just shown.
 // False when the recording was cancelled.
 bool recordVideoFrame(RunState& run) {
-    setTicks(kTicksPerSecond / run.framesPerSecond * static_cast<float>(run.videoFrame));
+    setTicks(videoFrameTicks(run.framesPerSecond, run.videoFrame));
     if (recordingAborted()) return false;
     recordFrame(static_cast<int>(static_cast<float>(currentTicks()) / kShowLength * 100));
     ++run.videoFrame;
@@ -109,14 +102,7 @@ void runFrames(RunState& run) {
     KWindow& window = *g_window;
     while (!window.quitRequested()) {
         if (run.soundOn && !run.videoMode) keepClockWithSoundtrack();
-        window.clear();
-        rampLineField(currentTicks());
-        glEnable(GL_DEPTH_TEST);
-        glDisable(GL_TEXTURE_2D);
-        if (!drawScene()) break;  // the end cue: nothing more of this frame is done
-        copyFrameToFeedbackTexture();
-        window.clear();
-        drawOverlays();
+        if (!renderShowFrame()) break;  // the end cue: nothing more of this frame is done
         window.pumpMessages();
         window.swapBuffers();
         if (run.videoMode && !recordVideoFrame(run)) break;

@@ -1,4 +1,4 @@
-// The show's steps of start-up and of every frame, on the program's one show.
+// The show's steps of start-up and its frame, on the program's one show.
 #include "app/stages.h"
 
 #include "show/show.h"
@@ -10,11 +10,6 @@ Show& runningShow() {
     return *show;
 }
 
-void allocateLineField() { runningShow().allocatePointStore(); }
-void createFeedbackTexture() { runningShow().createFeedbackTexture(); }
-void setUpShow() { runningShow().setUpScenes(); }
-void applyInitialShowSettings() { runningShow().initialSettings(); }
-void rampLineField(int now) { runningShow().rampStep(now); }
-bool drawScene() { return runningShow().sceneStage(); }
-void copyFrameToFeedbackTexture() { runningShow().copyFeedback(); }
-void drawOverlays() { runningShow().drawOverlays(); }
+void setUpShow() { runningShow().setUp(); }
+void prepareFirstFrame() { runningShow().beforeFirstFrame(); }
+bool renderShowFrame() { return runningShow().renderFrame(); }

@@ -15,15 +15,10 @@ struct RunState {
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
-void allocateLineField();     // point store for a density ceiling of 700
-void createFeedbackTexture(); // one 256 x 256 RGBA texture, linear filters
-void setUpShow();             // every scene and overlay set-up, once, in show order
-void applyInitialShowSettings();  // line-field density 0, depth offset 45
-void rampLineField(int now);
-// The current scene's frame; false when the end cue fired and the loop must end at once.
-bool drawScene();
-void copyFrameToFeedbackTexture();
-void drawOverlays();
+void setUpShow();          // point store, feedback texture, every set-up in the show's order
+void prepareFirstFrame();  // texturing on, the initial line-field settings, fog off
+// The show's whole frame up to the swap; false when the end cue fired and the loop must end at once.
+bool renderShowFrame();
 class Show;
 Show& runningShow();  // the show these steps run, for tests
 

@@ -64,6 +64,10 @@ int currentTicks() {
 
 void setTicks(float value) { restartFrom(value); }
 
+float videoFrameTicks(float framesPerSecond, int frame) {
+    return 71.42857f / framesPerSecond * static_cast<float>(frame);
+}
+
 void followTime(double referenceSeconds) {
     if (!g_clock.running || g_clock.speed != 1.0 || !(referenceSeconds >= 0) || !std::isfinite(referenceSeconds))
         return;

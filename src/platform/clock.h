@@ -12,6 +12,9 @@ void stopClock();
 int currentTicks();
 // The count becomes value; a running clock keeps counting from there.
 void setTicks(float value);
+// What video mode sets the clock to after presenting frame f (from 0): 71.42857 / framesPerSecond
+// x f ticks in 32-bit float, so the first two frames both show time 0.
+float videoFrameTicks(float framesPerSecond, int frame);
 
 // How far a followed clock may stray from its reference, in seconds.
 inline constexpr double kFollowToleranceSeconds = 0.010;

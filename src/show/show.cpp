@@ -20,6 +20,18 @@ Show::Show()
 
 Show::~Show() = default;
 
+void Show::setUp() {
+    allocatePointStore();
+    createFeedbackTexture();
+    setUpScenes();
+}
+
+void Show::beforeFirstFrame() {
+    glEnable(GL_TEXTURE_2D);
+    initialSettings();
+    glDisable(GL_FOG);
+}
+
 void Show::allocatePointStore() { lineField_.allocate(kDensityCeiling); }
 
 void Show::createFeedbackTexture() {

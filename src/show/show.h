@@ -32,22 +32,21 @@ public:
 
     // Start-up, once the window and the data archive are open: the line-field point store, the
     // feedback texture and every set-up in the show's order. Loads the scene files and images.
-    void allocatePointStore();
-    void createFeedbackTexture();
-    void setUpScenes();
-    // The initial line-field settings, just before the first frame.
-    void initialSettings();
+    void setUp();
+    // Just before the first frame: texturing on, the initial line-field settings, fog off.
+    void beforeFirstFrame();
 
-    // One frame up to the swap; false when the end cue fired (nothing then is copied or drawn).
+    // The one frame sequence, up to the swap, that the program, glimmershot and the tests all run;
+    // false when the end cue fired (nothing then is copied or drawn).
     bool renderFrame();
 
-    // The frame's stages, in the order renderFrame runs them.
+    // Parts of start-up, for tests that build a show without its scene files.
+    void allocatePointStore();
+    void createFeedbackTexture();
+    void initialSettings();  // line-field density 0, depth offset 45
+    // The floor of any frame, for the render benchmark: the clear and the feedback copy.
     static void clearFrame();
-    void rampStep(int tick);
-    static void sceneGLState();
-    bool sceneStage();
     void copyFeedback();
-    void drawOverlays();
 
     ShowState& state() { return state_; }
     ShowCues& cues() { return cues_; }
@@ -63,6 +62,13 @@ public:
     unsigned feedbackTexture() const { return feedbackTexture_; }
 
 private:
+    void setUpScenes();
+    // The stages of renderFrame, in its order.
+    void rampStep(int tick);
+    static void sceneGLState();
+    bool sceneStage();
+    void drawOverlays();
+
     ShowState state_;
     ShowCues cues_;
     LineField lineField_;

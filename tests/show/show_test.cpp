@@ -87,12 +87,8 @@ class ShowTest : public ShowFixture {
 protected:
     void SetUp() override {
         ShowFixture::SetUp();
-        show.allocatePointStore();
-        show.createFeedbackTexture();
-        show.setUpScenes();
-        glEnable(GL_TEXTURE_2D);
-        show.initialSettings();
-        glDisable(GL_FOG);
+        show.setUp();
+        show.beforeFirstFrame();
     }
     Show show;
 };

@@ -24,14 +24,9 @@ HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond)
     parts_->files.openArchive(archivePath);
     parts_->window.open(1, " ", 324, 265, KWindow::kWindowed);
     parts_->window.hide();
-    Show& show = parts_->show;
-    show.allocatePointStore();
-    show.createFeedbackTexture();
-    show.setUpScenes();
-    glEnable(GL_TEXTURE_2D);
-    setTicks(0.0f);
-    show.initialSettings();
-    glDisable(GL_FOG);
+    parts_->show.setUp();
+    setTicks(0.0f);  // an earlier run in this process may have left the clock elsewhere
+    parts_->show.beforeFirstFrame();
 }
 
 HeadlessShow::~HeadlessShow() {
@@ -46,8 +41,7 @@ bool HeadlessShow::nextFrame() {
     if (!parts_->show.renderFrame()) return false;
     parts_->window.pumpMessages();
     parts_->window.swapBuffers();
-    // The first two frames both show time 0.
-    clock_ = 71.42857f / framesPerSecond_ * float(frames_);
+    clock_ = videoFrameTicks(framesPerSecond_, frames_);
     setTicks(clock_);
     ++frames_;
     return true;

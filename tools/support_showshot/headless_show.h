@@ -1,6 +1,7 @@
 #pragma once
 // Runs the show headless exactly as video mode does: a hidden 324 x 265 window, the clock never
-// started, and after every presented frame the clock set to 71.42857 / fps x (frames so far).
+// started, the show's own start-up and frame, and after every presented frame the clock set as
+// video mode sets it.
 #include <memory>
 
 #include "png_image.h"
