@@ -1,5 +1,6 @@
 #pragma once
-// The five 3D scenes of the show. Each has a set-up (run once at start-up), a pre-frame state (GL and
+// The five 3D scenes of the show, each written in its own file (scene0_spheres.cpp to
+// scene4_array_drift.cpp). Each has a set-up (run once at start-up), a pre-frame state (GL and
 // render switches) and a frame step that takes the current tick and the scene's cue lists. A step
 // whose main cue list is exhausted advances the scene index instead of drawing.
 #include <memory>
