@@ -2,7 +2,7 @@
 // frames as PNG files or a contact sheet; without an output it is the render benchmark.
 //
 //   glimmershot [--data Glimmertide.dat] [--fps 40] [--at 1704,3300 | --every N]
-//               [--out DIR] [--sheet FILE.png]
+//               [--average N] [--out DIR] [--sheet FILE.png]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,13 +28,14 @@ struct Options {
     int every = 0;
     std::string out;
     std::string sheet;
+    int average = 1;
 };
 
 int usage(const char* problem) {
     std::fprintf(stderr,
                  "glimmershot: %s\n"
-                 "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--out DIR] "
-                 "[--sheet FILE.png]\n",
+                 "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--average N] "
+                 "[--out DIR] [--sheet FILE.png]\n",
                  problem);
     return 2;
 }
@@ -85,6 +86,10 @@ int parse(int argc, char** argv, Options& o) {
         } else if (!std::strcmp(arg, "--every")) {
             if (!need(arg)) return 2;
             if (!parseInt(value, o.every) || o.every < 1) return usage("--every takes a whole number of at least 1");
+        } else if (!std::strcmp(arg, "--average")) {
+            if (!need(arg)) return 2;
+            if (!parseInt(value, o.average) || o.average < 1)
+                return usage("--average takes a whole number of frames of at least 1");
         } else if (!std::strcmp(arg, "--out")) {
             if (!need(arg)) return 2;
             o.out = value;
@@ -104,36 +109,65 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Writes the chosen frames; returns the exit status.
+// A chosen frame on its way out: with --average it waits for the frames that follow it.
+struct Pending {
+    std::string name;
+    int frame;
+    float tick;
+    FrameAverage average;
+};
+
+// Writes the chosen frames (each the mean of --average frames from it on); returns the exit status.
 int capture(const Options& o) {
     HeadlessShow run(o.data.c_str(), o.fps);
     std::vector<Thumbnail> chosen;
+    std::vector<Pending> pending;
     size_t nextAt = 0;
     std::vector<int> at = o.at;
     std::sort(at.begin(), at.end());
-    while (run.nextFrame()) {
+    auto emit = [&](const Pending& p) {
+        RgbImage image = p.average.mean();
+        if (!o.out.empty()) {
+            std::string path = (std::filesystem::path(o.out) / p.name).string();
+            std::string error;
+            if (!writePng(path, image, &error)) {
+                std::fprintf(stderr, "glimmershot: %s\n", error.c_str());
+                return false;
+            }
+            std::printf("%s: frame %d at tick %.2f", path.c_str(), p.frame, double(p.tick));
+            if (o.average > 1) std::printf(", mean of %d frames", p.average.count());
+            std::printf("\n");
+        }
+        if (!o.sheet.empty()) chosen.push_back({std::move(image), int(p.tick)});
+        return true;
+    };
+    bool more = true;
+    while ((more = run.nextFrame())) {
         const int frame = run.frameIndex();
         // A frame is taken for every asked tick its clock reading reaches first; it is named after
         // the tick asked for, so that the same request always writes the same files.
         int asked = -1;
         while (nextAt < at.size() && run.frameTick() >= float(at[nextAt])) asked = at[nextAt++];
-        if (asked < 0 && !(o.every && frame % o.every == 0)) continue;
-        RgbImage image = run.readBack();
-        if (!o.out.empty()) {
+        if (asked >= 0 || (o.every && frame % o.every == 0)) {
             char name[64];
             if (asked >= 0) std::snprintf(name, sizeof name, "at%05d.png", asked);
             else std::snprintf(name, sizeof name, "frame%05d.png", frame);
-            std::string path = (std::filesystem::path(o.out) / name).string();
-            std::string error;
-            if (!writePng(path, image, &error)) {
-                std::fprintf(stderr, "glimmershot: %s\n", error.c_str());
-                return 1;
-            }
-            std::printf("%s: frame %d at tick %.2f\n", path.c_str(), frame, double(run.frameTick()));
+            pending.push_back({name, frame, run.frameTick(), {}});
         }
-        if (!o.sheet.empty()) chosen.push_back({std::move(image), int(run.frameTick())});
-        if (o.every == 0 && nextAt == at.size() && !at.empty()) break;
+        if (pending.empty()) continue;
+        const RgbImage image = run.readBack();
+        for (Pending& p : pending) p.average.add(image);
+        while (!pending.empty() && pending.front().average.count() >= o.average) {
+            if (!emit(pending.front())) return 1;
+            pending.erase(pending.begin());
+        }
+        if (o.every == 0 && nextAt == at.size() && !at.empty() && pending.empty()) break;
     }
+    if (!more && !pending.empty())
+        std::fprintf(stderr, "glimmershot: the show ended before the average from tick %.2f was complete\n",
+                     double(pending.front().tick));
+    for (const Pending& p : pending)
+        if (!emit(p)) return 1;
     if (nextAt < at.size()) std::fprintf(stderr, "glimmershot: the show ended before tick %d\n", at[nextAt]);
     if (!o.sheet.empty()) {
         std::string error;

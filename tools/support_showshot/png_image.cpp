@@ -66,6 +66,27 @@ bool readPng(const std::string& path, RgbImage& image, std::string* error) {
     return true;
 }
 
+bool FrameAverage::add(const RgbImage& frame) {
+    if (count_ == 0) {
+        width_ = frame.width;
+        height_ = frame.height;
+        sum_.assign(frame.pixels.size(), 0);
+    } else if (frame.width != width_ || frame.height != height_) {
+        return false;
+    }
+    for (size_t i = 0; i < sum_.size(); ++i) sum_[i] += frame.pixels[i];
+    ++count_;
+    return true;
+}
+
+RgbImage FrameAverage::mean() const {
+    RgbImage image(width_, height_);
+    if (count_ == 0) return image;
+    const uint32_t n = uint32_t(count_);
+    for (size_t i = 0; i < sum_.size(); ++i) image.pixels[i] = uint8_t((sum_[i] + n / 2) / n);
+    return image;
+}
+
 long countDifferentPixels(const RgbImage& a, const RgbImage& b, int tolerance) {
     if (a.width != b.width || a.height != b.height) return long(std::max(a.width * a.height, b.width * b.height));
     long count = 0;

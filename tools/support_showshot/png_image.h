@@ -20,6 +20,19 @@ struct RgbImage {
 bool writePng(const std::string& path, const RgbImage& image, std::string* error = nullptr);
 bool readPng(const std::string& path, RgbImage& image, std::string* error = nullptr);
 
+// The mean of a run of frames, channel by channel and rounded: what the eye makes of a flickering
+// picture over that stretch. Frames of another size than the first are refused.
+class FrameAverage {
+public:
+    bool add(const RgbImage& frame);
+    int count() const { return count_; }
+    RgbImage mean() const;
+
+private:
+    int width_ = 0, height_ = 0, count_ = 0;
+    std::vector<uint32_t> sum_;
+};
+
 // Per-pixel comparison: the number of pixels whose largest channel difference exceeds tolerance.
 // Images of different sizes differ in every pixel.
 long countDifferentPixels(const RgbImage& a, const RgbImage& b, int tolerance);
