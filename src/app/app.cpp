@@ -11,6 +11,7 @@
 #include "app/stages.h"
 #include "archive/file_server.h"
 #include "math/ktable.h"
+#include "math/projection.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -62,16 +63,16 @@ void openWindow(const std::string& commandLine, const RunState& run) {
     g_window = new KWindow("Glimmertide", 640, 480, KWindow::kWindowed);
     fileServer().openArchive("Glimmertide.dat");
     if (run.videoMode || windowOption(commandLine))
-        g_window->open(1, " ", 324, 265, KWindow::kWindowed);
+        g_window->open(1, " ", projection::kWindowWidth, projection::kWindowHeight, KWindow::kWindowed);
     else
-        g_window->open(1, " ", 320, 240, KWindow::kFullScreen);
+        g_window->open(1, " ", projection::kPictureWidth, projection::kPictureHeight, KWindow::kFullScreen);
     if (run.videoMode) g_window->hide();
 }
 
 void startUp(const std::string& commandLine, RunState& run) {
     run.soundOn = soundOption(commandLine);
     run.videoMode = videoOption(commandLine);
-    g_table = new KTable(65536, 320, 240, 32, 45.0f);
+    g_table = new KTable(65536, projection::kPictureWidth, projection::kPictureHeight, 32, projection::kFov);
     openWindow(commandLine, run);
     setUpShow();
 

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_opengl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +10,7 @@
 
 #include "app/exception.h"
 #include "math/ktable.h"
+#include "math/projection.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -136,7 +136,7 @@ void KWindow::open(int showFlag, const char* title, int width, int height, int w
     opened_ = true;
 
     // Engine z maps to -2z - 1 from here on; mesh drawing relies on it.
-    glOrtho(-1.0, 1.0, -1.0, 1.0, 0.0, 1.0);
+    glMultMatrixd(projection::kDepthFlip);
     KTable::computeProjectionScale();
 }
 
@@ -322,10 +322,9 @@ void KWindow::resize(int width, int height) {
     }
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The aspect is the integer quotient of the resolution (320 / 240 gives 1); the picture's
-    // proportions depend on it.
-    gluPerspective(KTable::fov(), double(KTable::xRes() / KTable::yRes()), 1.0, 100000000.0);
+    double perspective[16];
+    projection::perspective(KTable::fov(), KTable::xRes(), KTable::yRes(), perspective);
+    glLoadMatrixd(perspective);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

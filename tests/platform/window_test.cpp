@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "math/ktable.h"
+#include "math/projection.h"
 
 namespace {
 
@@ -59,6 +60,14 @@ TEST(Window, OpenSetsTheInitialStateAndProjection) {
                                         0, 0, 2 * far * n / (n - far), 0});
     // The orthographic multiply maps engine z to -2z - 1.
     expectMatrix(GL_MODELVIEW_MATRIX, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -2, 0, 0, 0, -1, 1});
+    // Code without a context projects with exactly what GL holds.
+    const projection::Matrices held = projection::window(324, 265, 320, 240, 45.0f);
+    GLdouble m[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, m);
+    EXPECT_EQ(std::vector<double>(m, m + 16), std::vector<double>(held.projection, held.projection + 16));
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(std::vector<double>(m, m + 16), std::vector<double>(held.modelView, held.modelView + 16));
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), std::vector<GLint>(held.viewport, held.viewport + 4));
     GLint mode;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);

@@ -7,13 +7,14 @@
 #include "app/debug_server.h"
 #include "archive/file_server.h"
 #include "math/ktable.h"
+#include "math/projection.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "show/show.h"
 
 struct HeadlessShow::Parts {
     FileServer files{debugServer(), 200};
-    KTable table{65536, 320, 240, 32, 45.0f};
+    KTable table{65536, projection::kPictureWidth, projection::kPictureHeight, 32, projection::kFov};
     KWindow window{"glimmershot", 640, 480, KWindow::kWindowed};
     Show show;
 };
@@ -22,7 +23,7 @@ HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond)
     : parts_(std::make_unique<Parts>()), framesPerSecond_(framesPerSecond) {
     installFileServer(parts_->files);
     parts_->files.openArchive(archivePath);
-    parts_->window.open(1, " ", 324, 265, KWindow::kWindowed);
+    parts_->window.open(1, " ", projection::kWindowWidth, projection::kWindowHeight, KWindow::kWindowed);
     parts_->window.hide();
     parts_->show.setUp();
     setTicks(0.0f);  // an earlier run in this process may have left the clock elsewhere

@@ -4,14 +4,16 @@
 // video mode sets it.
 #include <memory>
 
+#include "math/projection.h"
+
 #include "png_image.h"
 
 class Show;
 
 class HeadlessShow {
 public:
-    static constexpr int kWidth = 320;
-    static constexpr int kHeight = 240;
+    static constexpr int kWidth = projection::kPictureWidth;
+    static constexpr int kHeight = projection::kPictureHeight;
 
     // Opens the archive, the window and every scene; errors of the data raise ExceptionType.
     HeadlessShow(const char* archivePath, float framesPerSecond);
