@@ -42,6 +42,11 @@ void LineField::allocate(int densityCeiling) { points_.assign(size_t(densityCeil
 
 int LineField::vertexCount(int density) { return int(std::ceil(density / 3.0)); }
 
+LineField::Box LineField::pointBox(int width, int height) {
+    const int left = kBoxCentreX - width / 2, bottom = kBoxCentreY - height / 2;
+    return {left, bottom, left + width - 1, bottom + height - 1};
+}
+
 void LineField::rampStep(int tick, CueList& ramp, ShowState& show) {
     if (!rampStarted_) {
         rampStarted_ = true;
@@ -144,12 +149,13 @@ void LineField::generate(const ShowState& show, int count) {
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
     const int w = show.boxWidth, h = show.boxHeight;
+    const Box box = pointBox(w, h);
     for (int k = 0; k < count; ++k) {
         int r1 = std::rand();
         int r2 = std::rand();
         Point& p = points_[k];
-        p.x = float(r1 % w - w / 2 + kBoxCentreX);
-        p.y = float(r2 % h - h / 2 + kBoxCentreY);
+        p.x = float(box.left + r1 % w);
+        p.y = float(box.bottom + r2 % h);
         p.z = kPointDepth;
     }
     for (int k = 0; k < count; ++k) {
@@ -185,7 +191,7 @@ void LineField::draw(const ShowState& show, float brightness) {
                       float(brightness * ((1.0f - f) + f * tint[1] * p.wy / 240.0)),
                       float(brightness * ((1.0f - f) + f * tint[2] * p.wx / 320.0)), 0.5f);
         }
-        glTexCoord2f(float(p.wx * 0.003125), float(p.wy * 0.004166667));
+        glTexCoord2f(float(p.wx * kTextureScaleX), float(p.wy * kTextureScaleY));
         glVertex3f(p.x + float(jx), p.y + float(jy), p.z + show.depthOffset + float(jz));
     }
     glEnd();

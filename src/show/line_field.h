@@ -15,6 +15,15 @@ public:
     static constexpr float kPointDepth = 80.0f;
     static constexpr int kRampCeiling = 700;
     static constexpr int kTintRows = 6;
+    // A point's texture coordinate is its window position times these: 1/320 across, 1/240 up.
+    static constexpr double kTextureScaleX = 0.003125;
+    static constexpr double kTextureScaleY = 0.004166667;
+
+    // The whole-number positions a box of width x height places its points at, at kPointDepth.
+    struct Box {
+        int left, bottom, right, top;
+    };
+    static Box pointBox(int width, int height);
 
     // Room for twice the density ceiling in points.
     void allocate(int densityCeiling);

@@ -8,15 +8,6 @@ namespace {
 
 constexpr float kMaxGrowthRate = 0.4f;
 
-struct Corner {
-    float s, t;
-    float x, y, z;
-};
-
-// Bottom left, bottom right, top right, top left.
-constexpr Corner kQuad[4] = {
-    {0, 1, -1.2f, -1.25f, 1}, {1, 1, 0.7f, -1.25f, 1}, {1, 0, 0.7f, 1, 1}, {0, 0, -1.2f, 1, 1}};
-
 }  // namespace
 
 void TitleCard::setUp() {
@@ -25,8 +16,8 @@ void TitleCard::setUp() {
 }
 
 void TitleCard::preFrame() {
-    show_.boxWidth = 130;
-    show_.boxHeight = 100;
+    show_.boxWidth = kBoxWidth;
+    show_.boxHeight = kBoxHeight;
     glDisable(GL_FOG);
     glDisable(GL_DEPTH_TEST);
 }
@@ -54,7 +45,7 @@ void TitleCard::step(int tick, CueList& cues) {
     growth_ += dt * growthRate_;
     growthRate_ += 0.001f * dt;
     if (growthRate_ > kMaxGrowthRate) growthRate_ = kMaxGrowthRate;
-    if (cueCount_ == 1) depth_ -= 0.03f * dt;
+    if (cueCount_ == 1) depth_ -= kApproachRate * dt;
 
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture_);

@@ -212,12 +212,17 @@ TEST_F(LineFieldGL, PointsLieInTheBoxAndUntintedLinesKeepTheCurrentColour) {
     show.density = 700;
     show.boxWidth = 130;
     show.boxHeight = 120;
+    // Whole-number positions about the centre (0, -5); an odd size puts its extra one to the right.
+    const LineField::Box box = LineField::pointBox(130, 120);
+    EXPECT_EQ(std::vector<int>({box.left, box.bottom, box.right, box.top}), std::vector<int>({-65, -65, 64, 54}));
+    const LineField::Box odd = LineField::pointBox(5, 3);
+    EXPECT_EQ(std::vector<int>({odd.left, odd.bottom, odd.right, odd.top}), std::vector<int>({-2, -6, 2, -4}));
     for (const FedLine& l : drawInFeedback(field, show)) {
         // Window x = world x + 160 and y = world y + 120 in this view.
-        EXPECT_GE(l.x0 - 160, -65);
-        EXPECT_LT(l.x0 - 160, 65);
-        EXPECT_GE(l.y0 - 120, -60 - 5);
-        EXPECT_LT(l.y0 - 120, 60 - 5);
+        EXPECT_GE(l.x0 - 160, box.left);
+        EXPECT_LE(l.x0 - 160, box.right);
+        EXPECT_GE(l.y0 - 120, box.bottom);
+        EXPECT_LE(l.y0 - 120, box.top);
         EXPECT_FLOAT_EQ(l.r0, 0.25f);
         EXPECT_FLOAT_EQ(l.g0, 0.5f);
         EXPECT_FLOAT_EQ(l.b0, 0.75f);
