@@ -42,11 +42,6 @@ void LineField::allocate(int densityCeiling) { points_.assign(size_t(densityCeil
 
 int LineField::vertexCount(int density) { return int(std::ceil(density / 3.0)); }
 
-LineField::Box LineField::pointBox(int width, int height) {
-    const int left = kBoxCentreX - width / 2, bottom = kBoxCentreY - height / 2;
-    return {left, bottom, left + width - 1, bottom + height - 1};
-}
-
 void LineField::rampStep(int tick, CueList& ramp, ShowState& show) {
     if (!rampStarted_) {
         rampStarted_ = true;

@@ -23,7 +23,10 @@ public:
     struct Box {
         int left, bottom, right, top;
     };
-    static Box pointBox(int width, int height);
+    static constexpr Box pointBox(int width, int height) {
+        const int left = kBoxCentreX - width / 2, bottom = kBoxCentreY - height / 2;
+        return {left, bottom, left + width - 1, bottom + height - 1};
+    }
 
     // Room for twice the density ceiling in points.
     void allocate(int densityCeiling);

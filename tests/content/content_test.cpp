@@ -15,6 +15,7 @@
 #include "scene_file.h"
 #include "scenes.h"
 #include "textures.h"
+#include "title_view.h"
 
 namespace {
 
@@ -247,20 +248,52 @@ TEST(GeneratedTextures, LightStreakIsPowerOfTwoAndBrightAlongTheBarsSamplingRang
     }
 }
 
-TEST(GeneratedTextures, TitleCardIs256SquareWithItsTextInTheRedChannel) {
+TEST(GeneratedTextures, TitleCardWritesBothLinesAsWideAsTheShownTexelsAllowAndNothingBrightOutside) {
     auto jpeg = textures::encodeJpeg(textures::titleCard(), 92);
     Decoded d = decodeJpeg(jpeg.data(), jpeg.size());
     ASSERT_EQ(d.width, 256);
     ASSERT_EQ(d.height, 256);
-    // Bright strokes in the title band, dark background above it and at the corners.
+    const title_view::Region shown = title_view::visibleRegion();
+    const textures::TitleText text = textures::titleText();
+    for (const textures::TextLine& line : {text.title, text.subtitle}) {
+        EXPECT_GE(line.left, shown.left);
+        EXPECT_LE(line.right(), shown.right);
+        EXPECT_GE(line.top, shown.top);
+        EXPECT_LE(line.top + line.height, shown.bottom);
+        EXPECT_GT(line.right() - line.left, 0.8 * (shown.right - shown.left));
+    }
+    EXPECT_LT(text.title.top + text.title.height, text.subtitle.top);
+    // Strokes (red above 200) only where the layout says, reaching from the G's stem to the E's bars.
     auto red = [&](int x, int y) { return d.rgb[static_cast<std::size_t>((y * 256 + x) * 3)]; };
-    int bright = 0, dark = 0;
-    for (int y = 62; y < 104; ++y)
-        for (int x = 0; x < 256; ++x) bright += red(x, y) > 200;
-    for (int y = 0; y < 20; ++y)
-        for (int x = 60; x < 200; ++x) dark += red(x, y) < 40;
-    EXPECT_GT(bright, 1200);
-    EXPECT_GT(dark, 20 * 140 * 9 / 10);
+    int left = 256, right = -1, outside = 0;
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            if (red(x, y) <= 200) continue;
+            outside += x < shown.left || x >= shown.right || y < shown.top || y >= shown.bottom;
+            if (y < text.title.top || y > text.title.top + text.title.height) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    EXPECT_EQ(outside, 0);
+    EXPECT_NEAR(left, text.title.left, 2.0);
+    EXPECT_NEAR(right, text.title.right(), 2.0);
+}
+
+TEST(TitleView, TheNearerLineFieldShowsLessOfThePicture) {
+    const title_view::Region shown = title_view::visibleRegion();
+    const projection::Matrices window = projection::window(324, 265, 320, 240, 45.0f);
+    const double v = (shown.top + shown.bottom) / 2.0;
+    title_view::Point at{};
+    // The region's edge texels are shown at both ends of the approach and land near the picture's
+    // edges when the field is nearest; a few texels further out only while it is far.
+    EXPECT_TRUE(title_view::shown(window, shown.left + 0.5, v, title_view::startDepth(), &at));
+    EXPECT_TRUE(title_view::shown(window, shown.left + 0.5, v, title_view::nearestDepth(), &at));
+    EXPECT_NEAR(at.x, 0.0, 3.0);
+    EXPECT_TRUE(title_view::shown(window, shown.right - 0.5, v, title_view::nearestDepth(), &at));
+    EXPECT_NEAR(at.x, 320.0, 3.0);
+    EXPECT_FALSE(title_view::shown(window, shown.left - 3.5, v, title_view::nearestDepth(), &at));
+    EXPECT_TRUE(title_view::shown(window, shown.left - 3.5, v, title_view::startDepth(), &at));
 }
 
 }  // namespace

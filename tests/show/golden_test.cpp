@@ -1,7 +1,9 @@
 // Plays the whole show headless as video mode does, at the frame rate the reference pictures were
-// made with, and checks the scene timeline, the end at tick 13100 and those pictures.
+// made with, and checks the scene timeline, the end at tick 13100, those pictures and that the
+// title card can be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -9,8 +11,11 @@
 #include <vector>
 
 #include "headless_show.h"
+#include "math/projection.h"
 #include "png_image.h"
 #include "show/show.h"
+#include "textures.h"
+#include "title_view.h"
 
 namespace {
 
@@ -46,37 +51,60 @@ std::string goldenName(int tick) {
     return name;
 }
 
-TEST(WholeShow, PlaysItsScenesInOrderEndsAt13100AndMatchesTheReferenceFrames) {
-    const GoldenSet golden = goldenSet();
-    const std::vector<int>& ticks = golden.ticks;
-    ASSERT_FALSE(ticks.empty());
-    ASSERT_GT(golden.fps, 0.0f);
-    const float interval = 71.42857f / golden.fps;
-    HeadlessShow run(GLIMMER_BINARY_DIR "/Glimmertide.dat", golden.fps);
+// One play of the whole show at the reference frame rate, shared by the tests below.
+struct Played {
+    float interval = 0;
     std::map<int, float> sceneStart;  // scene index -> first frame tick
-    std::map<int, RgbImage> frames;
-    size_t nextTick = 0;
-    float lastTick = 0.0f;
-    while (run.nextFrame()) {
-        lastTick = run.frameTick();
-        const int index = run.show().state().sceneIndex;
-        if (!sceneStart.count(index)) sceneStart[index] = run.frameTick();
-        while (nextTick < ticks.size() && run.frameTick() >= float(ticks[nextTick]))
-            frames[ticks[nextTick++]] = run.readBack();
-        ASSERT_LT(run.frameIndex(), 13100 / interval + 10) << "the show does not end";
-    }
+    std::map<int, RgbImage> frames;   // the reference ticks
+    float lastTick = 0;
+    int lastFrame = 0;
+    // The title card's last second, averaged as the eye sees it, and the field's depth offset midway.
+    FrameAverage titleEnd;
+    float titleEndDepth = 0;
+};
+
+constexpr float kTitleEnd = 12755.0f, kSecond = 71.42857f;
+
+const Played& played() {
+    static const Played p = [] {
+        Played p;
+        const GoldenSet golden = goldenSet();
+        p.interval = kSecond / golden.fps;
+        HeadlessShow run(GLIMMER_BINARY_DIR "/Glimmertide.dat", golden.fps);
+        size_t next = 0;
+        while (run.nextFrame() && run.frameIndex() < 13100 / p.interval + 10) {
+            const float tick = run.frameTick();
+            p.lastTick = tick;
+            p.lastFrame = run.frameIndex();
+            const int index = run.show().state().sceneIndex;
+            if (!p.sceneStart.count(index)) p.sceneStart[index] = tick;
+            while (next < golden.ticks.size() && tick >= float(golden.ticks[next])) p.frames[golden.ticks[next++]] = run.readBack();
+            if (tick >= kTitleEnd - kSecond && tick < kTitleEnd) {
+                p.titleEnd.add(run.readBack());
+                if (tick < kTitleEnd - kSecond / 2) p.titleEndDepth = run.show().titleCard().depth();
+            }
+        }
+        return p;
+    }();
+    return p;
+}
+
+TEST(WholeShow, PlaysItsScenesInOrderAndEndsAt13100) {
+    const Played& p = played();
+    ASSERT_GT(p.interval, 0.0f);
+    ASSERT_LT(p.lastFrame, 13100 / p.interval + 9) << "the show does not end";
     // The end cue fires on the first frame at 13100 or later; nothing of it is presented.
-    EXPECT_LT(lastTick, 13100.0f);
-    EXPECT_GE(lastTick, 13100.0f - interval);
-    EXPECT_NEAR(run.frameIndex(), 13100 / interval, 1.5);
+    EXPECT_LT(p.lastTick, 13100.0f);
+    EXPECT_GE(p.lastTick, 13100.0f - p.interval);
+    EXPECT_NEAR(p.lastFrame, 13100 / p.interval, 1.5);
 
     // The index moves on the frame after a scene's last cue (the title: on its third cue).
     auto startsAfter = [&](int index, float tick, float within) {
-        ASSERT_TRUE(sceneStart.count(index)) << "scene " << index << " never played";
-        EXPECT_GT(sceneStart[index], tick) << "scene " << index;
-        EXPECT_LT(sceneStart[index], tick + within) << "scene " << index;
+        ASSERT_TRUE(p.sceneStart.count(index)) << "scene " << index << " never played";
+        EXPECT_GT(p.sceneStart.at(index), tick) << "scene " << index;
+        EXPECT_LT(p.sceneStart.at(index), tick + within) << "scene " << index;
     };
-    const float twoFrames = 2 * interval + 0.01f;
+    const float twoFrames = 2 * p.interval + 0.01f;
     startsAfter(1, 3219, twoFrames);
     startsAfter(2, 6282, twoFrames);
     startsAfter(3, 7852, twoFrames);
@@ -84,19 +112,71 @@ TEST(WholeShow, PlaysItsScenesInOrderEndsAt13100AndMatchesTheReferenceFrames) {
     // intervals, later at large ones, where each burst waits for whole frames.
     startsAfter(4, 9330, 90.0f);
     startsAfter(5, 10912, twoFrames);
-    startsAfter(6, 12755 - 0.01f, interval);
+    startsAfter(6, 12755 - 0.01f, p.interval);
+}
 
+TEST(WholeShow, MatchesTheReferenceFrames) {
+    const Played& p = played();
+    const std::vector<int> ticks = goldenSet().ticks;
+    ASSERT_FALSE(ticks.empty());
     for (int tick : ticks) {
-        ASSERT_TRUE(frames.count(tick)) << "no frame at tick " << tick;
+        ASSERT_TRUE(p.frames.count(tick)) << "no frame at tick " << tick;
         RgbImage reference;
         std::string error;
         ASSERT_TRUE(readPng(kGoldenDir + "/" + goldenName(tick), reference, &error)) << error;
-        const long different = countDifferentPixels(frames[tick], reference, kTolerance);
+        const RgbImage& frame = p.frames.at(tick);
+        const long different = countDifferentPixels(frame, reference, kTolerance);
         const long allowed = long(kAllowedShare * reference.width * reference.height);
         EXPECT_LE(different, allowed) << "frame at tick " << tick << " differs from " << goldenName(tick)
                                       << " in " << different << " pixels";
-        if (different > allowed) writePng(GLIMMER_BINARY_DIR "/failed-" + goldenName(tick), frames[tick]);
+        if (different > allowed) writePng(GLIMMER_BINARY_DIR "/failed-" + goldenName(tick), frame);
     }
+}
+
+// The columns where the averaged picture is lit, over the rows where it is brightest (the text):
+// first and last column whose mean red there is at least a quarter of the brightest column's.
+struct Span {
+    int first = -1, last = -1;
+};
+
+Span litColumns(const RgbImage& seen) {
+    auto red = [&](int x, int y) { return double(seen.at(x, y)[0]); };
+    std::vector<double> rows(size_t(seen.height), 0.0), columns(size_t(seen.width), 0.0);
+    for (int y = 0; y < seen.height; ++y)
+        for (int x = 0; x < seen.width; ++x) rows[size_t(y)] += red(x, y);
+    const double brightestRow = *std::max_element(rows.begin(), rows.end());
+    for (int y = 0; y < seen.height; ++y)
+        if (rows[size_t(y)] >= brightestRow / 2)
+            for (int x = 0; x < seen.width; ++x) columns[size_t(x)] += red(x, y);
+    const double brightest = *std::max_element(columns.begin(), columns.end());
+    Span span;
+    for (int x = 0; x < seen.width; ++x) {
+        if (columns[size_t(x)] < brightest / 4) continue;
+        if (span.first < 0) span.first = x;
+        span.last = x;
+    }
+    return span;
+}
+
+// Seen through the line field at its nearest, the title reads to its ends: the text is lit from
+// where the layout puts the G's stem to where it puts the E's bars, clear of the picture's edges.
+TEST(WholeShow, TitleCardReadsToTheEndsInItsLastSecond) {
+    const Played& p = played();
+    ASSERT_GE(p.titleEnd.count(), 5);
+    const RgbImage seen = p.titleEnd.mean();
+    using namespace projection;
+    const Matrices view = window(kWindowWidth, kWindowHeight, kPictureWidth, kPictureHeight, kFov);
+    const textures::TextLine title = textures::titleText().title;
+    const double v = title.top + title.height / 2;
+    title_view::Point left{}, right{};
+    ASSERT_TRUE(title_view::shown(view, title.left, v, p.titleEndDepth, &left));
+    ASSERT_TRUE(title_view::shown(view, title.right(), v, p.titleEndDepth, &right));
+    const Span lit = litColumns(seen);
+    EXPECT_GT(lit.first, 4);
+    EXPECT_LT(lit.last, kPictureWidth - 5);
+    EXPECT_NEAR(lit.first, left.x, 6.0);
+    EXPECT_NEAR(lit.last, right.x, 6.0);
+    if (HasFailure()) writePng(GLIMMER_BINARY_DIR "/failed-title-last-second.png", seen);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "detmath.h"
+#include "title_view.h"
 
 namespace textures {
 namespace {
@@ -37,7 +38,7 @@ std::vector<Point> glyph(char c) {
         case 'H': return {{0, 0}, {0, 6}, B, {4, 0}, {4, 6}, B, {0, 3}, {4, 3}};
         case 'I': return {{2, 0}, {2, 6}, B, {1, 0}, {3, 0}, B, {1, 6}, {3, 6}};
         case 'L': return {{0, 0}, {0, 6}, {4, 6}};
-        case 'M': return {{0, 6}, {0, 0}, {2, 3.4}, {4, 0}, {4, 6}};
+        case 'M': return {{0, 6}, {0, 0}, {2, 2.8}, {4, 0}, {4, 6}};
         case 'N': return {{0, 6}, {0, 0}, {4, 6}, {4, 0}};
         case 'O': return {{1, 0}, {3, 0}, {4, 1}, {4, 5}, {3, 6}, {1, 6}, {0, 5}, {0, 1}, {1, 0}};
         case 'R': return {{0, 6}, {0, 0}, {3, 0}, {4, 1}, {4, 2}, {3, 3}, {0, 3}, B, {2, 3}, {4, 6}};
@@ -53,10 +54,11 @@ struct Segment {
 };
 
 struct TextStyle {
-    double left, top;      // pixel position of the first glyph's grid origin
-    double scaleX, scaleY;  // pixels per grid unit
-    double advance;         // pixels from one glyph origin to the next
-    double halfWidth;       // half the stroke width in pixels
+    double left, top;      // position of the first glyph's grid origin
+    double scaleX, scaleY;  // units per grid step
+    double advance;         // from one glyph origin to the next
+    double halfWidth;       // half the stroke width
+    double height() const { return 6 * scaleY; }
 };
 
 std::vector<Segment> layout(std::string_view text, const TextStyle& s) {
@@ -90,10 +92,67 @@ double nearest(const Point& p, const std::vector<Segment>& segments) {
 std::string_view kTitle = "GLIMMERTIDE";
 std::string_view kSubtitle = "LINES OF LIGHT";
 
-TextStyle centred(std::string_view text, double top, double scaleX, double scaleY, double gap, double halfWidth) {
-    double glyphWidth = 4 * scaleX, advance = glyphWidth + gap;
-    double width = advance * static_cast<double>(text.size()) - gap;
-    return {(256.0 - width) / 2.0, top, scaleX, scaleY, advance, halfWidth};
+// A line of text that spans `width` exactly: glyphs `tallness` times as tall as wide, gaps of
+// `spacing` glyph widths, strokes `boldness` glyph widths across.
+TextStyle spanning(std::string_view text, double left, double width, double spacing, double tallness,
+                   double boldness) {
+    const double n = static_cast<double>(text.size());
+    const double glyphWidth = width / (n + (n - 1) * spacing);
+    return {left, 0, glyphWidth / 4, glyphWidth * tallness / 6, glyphWidth * (1 + spacing), glyphWidth * boldness};
+}
+
+TextStyle scaled(TextStyle s, double factor, double centreX) {
+    s.left = centreX + (s.left - centreX) * factor;
+    s.scaleX *= factor;
+    s.scaleY *= factor;
+    s.advance *= factor;
+    s.halfWidth *= factor;
+    return s;
+}
+
+// Ink and glow of a line of text at p: bold strokes, so that enough of the show's random lines
+// cross them, and a halo that lights the lines passing close by.
+double textLight(const Point& p, const std::vector<Segment>& text, const TextStyle& s, double ink, double glow) {
+    const double d = nearest(p, text);
+    return std::max(ink * std::clamp(s.halfWidth + 0.5 - d, 0.0, 1.0), glow * gauss(d, 2.5 * s.halfWidth));
+}
+
+// The title picture is drawn in view units: one texel down and 1/aspect texel across, so that text
+// keeps its proportions on screen, where a texel looks `aspect` times as wide as tall.
+struct TitleLayout {
+    title_view::Region shown;
+    double aspect;
+    TextStyle title, subtitle;
+    double ruleY, centreX, centreY, width;
+};
+
+TitleLayout titleLayout() {
+    const title_view::Region shown = title_view::visibleRegion();
+    TitleLayout t{};
+    t.shown = shown;
+    t.aspect = shown.aspect;
+    // Everything stays inside the texels shown throughout the card, with a margin, so that the text
+    // clears the picture's edges even when the line field is nearest.
+    const double left = shown.left * t.aspect, right = shown.right * t.aspect;
+    const double margin = 0.06 * (right - left);
+    const double height = (shown.bottom - shown.top) - 2 * margin;
+    t.width = right - left - 2 * margin;
+    t.centreX = (left + right) / 2;
+    t.centreY = (shown.top + shown.bottom) / 2.0;
+    // Title, a rule between, subtitle: as large as the width allows, smaller if the height does not.
+    // The subtitle spans the same width in smaller, wider spaced glyphs.
+    t.title = spanning(kTitle, left + margin, t.width, 0.32, 1.9, 0.145);
+    t.subtitle = spanning(kSubtitle, left + margin, t.width, 0.6, 1.7, 0.16);
+    constexpr double kGap = 0.45;  // title heights between each line and the rule
+    const double full = t.title.height() * (1 + 2 * kGap) + t.subtitle.height();
+    const double factor = std::min(1.0, height / full);
+    t.title = scaled(t.title, factor, t.centreX);
+    t.subtitle = scaled(t.subtitle, factor, t.centreX);
+    const double gap = kGap * t.title.height(), stack = full * factor;
+    t.title.top = t.centreY - stack / 2;
+    t.ruleY = t.title.top + t.title.height() + gap;
+    t.subtitle.top = t.ruleY + gap;
+    return t;
 }
 
 }  // namespace
@@ -129,28 +188,27 @@ Image lightStreak() {
 Image titleCard() {
     Image img{256, 256, {}};
     img.rgb.resize(static_cast<std::size_t>(img.width * img.height * 3));
-    TextStyle titleStyle = centred(kTitle, 62, 4.2, 7.0, 5.0, 2.4);
-    TextStyle subStyle = centred(kSubtitle, 140, 2.6, 3.6, 4.0, 1.2);
-    std::vector<Segment> title = layout(kTitle, titleStyle);
-    std::vector<Segment> sub = layout(kSubtitle, subStyle);
-    static constexpr Point sparkles[7] = {{28, 40}, {214, 52}, {46, 190}, {226, 176}, {128, 214}, {178, 30}, {90, 118}};
+    const TitleLayout t = titleLayout();
+    const std::vector<Segment> title = layout(kTitle, t.title), sub = layout(kSubtitle, t.subtitle);
+    // Sparkles above and below the text, as fractions of the shown region.
+    static constexpr Point sparkles[7] = {{0.08, 0.12}, {0.9, 0.2}, {0.15, 0.85}, {0.93, 0.78},
+                                          {0.55, 0.93}, {0.68, 0.08}, {0.32, 0.22}};
     for (int y = 0; y < img.height; ++y) {
         for (int x = 0; x < img.width; ++x) {
-            Point p{x + 0.5, y + 0.5};
+            Point p{(x + 0.5) * t.aspect, y + 0.5};
             // A faint blue haze behind the text.
-            double haze = 0.05 * gauss((p.y - 105) / 256.0, 0.35) * gauss((p.x - 128) / 256.0, 0.5);
-            double dt = nearest(p, title), ds = nearest(p, sub);
-            double ink = std::max(std::clamp(titleStyle.halfWidth + 0.5 - dt, 0.0, 1.0),
-                                  0.85 * std::clamp(subStyle.halfWidth + 0.5 - ds, 0.0, 1.0));
-            double glow = 0.35 * gauss(dt, 5.0) + 0.15 * gauss(ds, 3.0);
-            // A thin rule between title and subtitle, fading toward its ends.
-            double rule = std::clamp(1.0 - std::fabs(p.y - 124.0), 0.0, 1.0) * gauss((p.x - 128) / 90.0, 1.0) * 0.6;
+            double haze = 0.05 * gauss((p.y - t.centreY) / 256.0, 0.35) * gauss((p.x - t.centreX) / 256.0, 0.5);
+            double text = std::max(textLight(p, title, t.title, 0.95, 0.4), textLight(p, sub, t.subtitle, 0.9, 0.3));
+            // A rule between title and subtitle, fading toward its ends.
+            double rule = std::clamp(1.5 - std::fabs(p.y - t.ruleY), 0.0, 1.0) *
+                          gauss((p.x - t.centreX) / (0.45 * t.width), 1.0) * 0.6;
             double star = 0;
-            for (const Point& s : sparkles) {
-                double dx = std::fabs(p.x - s.x), dy = std::fabs(p.y - s.y);
-                star = std::max(star, gauss(dx, 0.9) * gauss(dy, 6.0) + gauss(dy, 0.9) * gauss(dx, 6.0));
+            for (const Point& f : sparkles) {
+                double dx = std::fabs(p.x - (t.shown.left + f.x * (t.shown.right - t.shown.left)) * t.aspect);
+                double dy = std::fabs(p.y - (t.shown.top + f.y * (t.shown.bottom - t.shown.top)));
+                star = std::max(star, gauss(dx, 1.2) * gauss(dy, 7.0) + gauss(dy, 1.2) * gauss(dx, 7.0));
             }
-            double v = std::min(1.0, std::max({ink * 0.92, glow, rule, star * 0.7}));
+            double v = std::min(1.0, std::max({text, rule, star * 0.7}));
             std::uint8_t* px = &img.rgb[static_cast<std::size_t>((y * img.width + x) * 3)];
             px[0] = toByte(v + haze * 0.4);
             px[1] = toByte(v + haze * 0.7);
@@ -158,6 +216,15 @@ Image titleCard() {
         }
     }
     return img;
+}
+
+TitleText titleText() {
+    const TitleLayout t = titleLayout();
+    auto inTexels = [&](const TextStyle& s, std::string_view text) {
+        return TextLine{s.left / t.aspect, s.top, s.advance / t.aspect, 4 * s.scaleX / t.aspect, s.height(),
+                        static_cast<int>(text.size())};
+    };
+    return {inTexels(t.title, kTitle), inTexels(t.subtitle, kSubtitle)};
 }
 
 std::vector<std::uint8_t> encodeJpeg(const Image& image, int quality) {
