@@ -35,8 +35,8 @@ Content generateContent(const std::function<void(const std::string&)>& note) {
     content.files.push_back({"data/x26.jpg", textures::encodeJpeg(textures::lightStreak(), 92)});
     content.files.push_back({"data/glimmertide.jpg", textures::encodeJpeg(textures::titleCard(), 92)});
     const title_view::Region shown = title_view::visibleRegion();
-    note(format("data/glimmertide.jpg: text within texels %.0f to %.0f across", shown.left, shown.right) +
-         format(" and %.0f to %.0f down, shown throughout the card's approach", shown.top, shown.bottom) +
+    note(format("data/glimmertide.jpg: text within columns %.0f to %.0f", shown.left, shown.right - 1) +
+         format(" and rows %.0f to %.0f, shown throughout the card's approach", shown.top, shown.bottom - 1) +
          format(" (a texel looks %.2f times as wide as tall)", shown.aspect));
 
     auto started = std::chrono::steady_clock::now();
