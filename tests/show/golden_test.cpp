@@ -175,6 +175,21 @@ void checkTitleReadsToItsEnds(const Played& p) {
     if (::testing::Test::HasFailure()) writePng(GLIMMER_BINARY_DIR "/failed-title-last-second.png", seen);
 }
 
+TEST(FrameAverage, RoundsTheMeanOfEachChannelAndRefusesAnotherSize) {
+    RgbImage dark(2, 1), light(2, 1);
+    light.at(0, 0)[0] = 3;
+    light.at(1, 0)[2] = 255;
+    FrameAverage average;
+    EXPECT_TRUE(average.add(dark));
+    EXPECT_TRUE(average.add(light));
+    EXPECT_FALSE(average.add(RgbImage(1, 2)));
+    EXPECT_EQ(average.count(), 2);
+    const RgbImage mean = average.mean();
+    EXPECT_EQ(mean.at(0, 0)[0], 2);  // 1.5 rounds up
+    EXPECT_EQ(mean.at(1, 0)[2], 128);
+    EXPECT_EQ(mean.at(1, 0)[0], 0);
+}
+
 // The show takes a while to play, so one run serves every check.
 TEST(WholeShow, PlaysItsScenesInOrderEndsAt13100MatchesTheReferenceFramesAndItsTitleReads) {
     const Played p = playWholeShow();

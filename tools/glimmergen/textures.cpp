@@ -121,7 +121,6 @@ double textLight(const Point& p, const std::vector<Segment>& text, const TextSty
 // keeps its proportions on screen, where a texel looks `aspect` times as wide as tall.
 struct TitleLayout {
     title_view::Region shown;
-    double aspect;
     TextStyle title, subtitle;
     double ruleY, centreX, centreY, width;
 };
@@ -130,10 +129,9 @@ TitleLayout titleLayout() {
     const title_view::Region shown = title_view::visibleRegion();
     TitleLayout t{};
     t.shown = shown;
-    t.aspect = shown.aspect;
     // Everything stays inside the texels shown throughout the card, with a margin, so that the text
     // clears the picture's edges even when the line field is nearest.
-    const double left = shown.left * t.aspect, right = shown.right * t.aspect;
+    const double left = shown.left * shown.aspect, right = shown.right * shown.aspect;
     const double margin = 0.06 * (right - left);
     const double height = (shown.bottom - shown.top) - 2 * margin;
     t.width = right - left - 2 * margin;
@@ -189,13 +187,14 @@ Image titleCard() {
     Image img{256, 256, {}};
     img.rgb.resize(static_cast<std::size_t>(img.width * img.height * 3));
     const TitleLayout t = titleLayout();
+    const double aspect = t.shown.aspect;
     const std::vector<Segment> title = layout(kTitle, t.title), sub = layout(kSubtitle, t.subtitle);
     // Sparkles above and below the text, as fractions of the shown region.
     static constexpr Point sparkles[7] = {{0.08, 0.12}, {0.9, 0.2}, {0.15, 0.85}, {0.93, 0.78},
                                           {0.55, 0.93}, {0.68, 0.08}, {0.32, 0.22}};
     for (int y = 0; y < img.height; ++y) {
         for (int x = 0; x < img.width; ++x) {
-            Point p{(x + 0.5) * t.aspect, y + 0.5};
+            Point p{(x + 0.5) * aspect, y + 0.5};
             // A faint blue haze behind the text.
             double haze = 0.05 * gauss((p.y - t.centreY) / 256.0, 0.35) * gauss((p.x - t.centreX) / 256.0, 0.5);
             double text = std::max(textLight(p, title, t.title, 0.95, 0.4), textLight(p, sub, t.subtitle, 0.9, 0.3));
@@ -204,7 +203,7 @@ Image titleCard() {
                           gauss((p.x - t.centreX) / (0.45 * t.width), 1.0) * 0.6;
             double star = 0;
             for (const Point& f : sparkles) {
-                double dx = std::fabs(p.x - (t.shown.left + f.x * (t.shown.right - t.shown.left)) * t.aspect);
+                double dx = std::fabs(p.x - (t.shown.left + f.x * (t.shown.right - t.shown.left)) * aspect);
                 double dy = std::fabs(p.y - (t.shown.top + f.y * (t.shown.bottom - t.shown.top)));
                 star = std::max(star, gauss(dx, 1.2) * gauss(dy, 7.0) + gauss(dy, 1.2) * gauss(dx, 7.0));
             }
@@ -220,8 +219,9 @@ Image titleCard() {
 
 TitleText titleText() {
     const TitleLayout t = titleLayout();
+    const double aspect = t.shown.aspect;
     auto inTexels = [&](const TextStyle& s, std::string_view text) {
-        return TextLine{s.left / t.aspect, s.top, s.advance / t.aspect, 4 * s.scaleX / t.aspect, s.height(),
+        return TextLine{s.left / aspect, s.top, s.advance / aspect, 4 * s.scaleX / aspect, s.height(),
                         static_cast<int>(text.size())};
     };
     return {inTexels(t.title, kTitle), inTexels(t.subtitle, kSubtitle)};
