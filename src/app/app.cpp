@@ -126,6 +126,7 @@ int runGlimmertide(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv)) return 0;
     std::string commandLine = commandLineText(argc, argv);
     const std::string codec = takeCodecOption(commandLine);
+    if (videoOption(commandLine) && !recordingRequestValid(commandLine)) return 1;
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);

@@ -43,16 +43,23 @@ bool soundOption(std::string_view commandLine) {
     return true;
 }
 
-int framesPerSecondOption(std::string_view commandLine) {
+std::string framesPerSecondText(std::string_view commandLine) {
     std::string text = lowerCased(commandLine);
-    if (text.find("fps") == std::string::npos) return kDefaultFramesPerSecond;
+    if (text.find("fps") == std::string::npos) return "";
     // The number is searched from the start of the text, not from "fps".
     size_t at = 0;
     while (at < text.size() && !isDigit(text[at])) ++at;
-    if (at == text.size()) return kDefaultFramesPerSecond;
+    size_t end = at;
+    while (end < text.size() && isDigit(text[end])) ++end;
+    return text.substr(at, end - at);
+}
+
+int framesPerSecondOption(std::string_view commandLine) {
+    const std::string digits = framesPerSecondText(commandLine);
+    if (digits.empty()) return kDefaultFramesPerSecond;
     long long value = 0;
-    for (; at < text.size() && isDigit(text[at]); ++at) {
-        value = value * 10 + (text[at] - '0');
+    for (char digit : digits) {
+        value = value * 10 + (digit - '0');
         if (value > INT_MAX) return INT_MAX;
     }
     return static_cast<int>(value);
@@ -76,7 +83,7 @@ const char* optionHelp() {
            "Words are found anywhere in the command line, in any letter case:\n"
            "  window      play in a 324 x 265 window instead of full screen\n"
            "  video       record the show to glimmertide.avi (hidden window)\n"
-           "  fps N       frame rate of the recording (default 40)\n"
+           "  fps N       frame rate of the recording (default 40, at most 1000)\n"
            "  codec=NAME  video codec of the recording: raw, mjpeg, ffv1 (default without a\n"
            "              display), huffyuv, mpeg4, h264\n"
            "  no sound    play or record without the soundtrack (also: no audio, audio off,\n"

@@ -16,6 +16,8 @@ bool soundOption(std::string_view commandLine);
 // With "fps" anywhere, the first decimal number anywhere in the text (no sign); otherwise, or
 // without a digit, 40. Numbers too long for an int stop at INT_MAX.
 int framesPerSecondOption(std::string_view commandLine);
+// The digits that rate is read from, as written; "" when the default applies.
+std::string framesPerSecondText(std::string_view commandLine);
 
 // Takes every "codec=NAME" out of the command-line text (any letter case; NAME runs to the next
 // blank) and returns the last name, lower-cased, or "" when there is none. Run before the other

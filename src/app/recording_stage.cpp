@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/options.h"
 #include "app/stages.h"
 #include "platform/audio.h"
 #include "platform/message_box.h"
@@ -63,6 +64,17 @@ RecorderUi recorderUi() {
 
 }  // namespace
 
+bool recordingRequestValid(const std::string& commandLine) {
+    // Above this the clock's float arithmetic and the recorder's sample counts lose their footing.
+    constexpr int kMaxFramesPerSecond = 1000;
+    if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond) {
+        std::fprintf(stderr, "glimmertide: cannot record at %s frames per second (at most %d)\n",
+                     framesPerSecondText(commandLine).c_str(), kMaxFramesPerSecond);
+        return false;
+    }
+    return true;
+}
+
 void createRecorder(RunState& run) {
     terminal::catchInterrupts();
     g_recorder = std::make_unique<AviRecorder>(recorderUi(), "glimmertide.avi", 320, 240, run.soundOn,
@@ -81,11 +93,12 @@ bool recordingAborted() { return g_recorder->aborted(); }
 void recordFrame(int progressPercent) { g_recorder->frameDone(progressPercent); }
 
 void finishRecording(RunState& run) {
-    if (!g_recorder->cancelled()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Video was rendered in %d fps.", static_cast<int>(run.framesPerSecond));
-        showMessageBox("Finished!", text, BoxIcon::information);
-    }
+    // The file is complete before the box says so.
+    const bool cancelled = g_recorder->cancelled();
     g_recorder.reset();
     terminal::releaseInterrupts();
+    if (cancelled) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "Video was rendered in %d fps.", static_cast<int>(run.framesPerSecond));
+    showMessageBox("Finished!", text, BoxIcon::information);
 }

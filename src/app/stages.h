@@ -29,6 +29,9 @@ void endSoundtrack();
 void keepClockWithSoundtrack();
 
 // Video mode (recording_stage.cpp).
+// Run before anything is opened: false, after a one-line message on stderr, for a recording that
+// cannot be made (a frame rate above 1000).
+bool recordingRequestValid(const std::string& commandLine);
 void createRecorder(RunState& run);
 void attachSilentRecording(KWindow& window);
 // With sound on, between starting and playing the soundtrack: the recorder installs its capture on
@@ -36,5 +39,5 @@ void attachSilentRecording(KWindow& window);
 void attachRecordedSoundtrack(KWindow& window, Audio& audio);
 bool recordingAborted();
 void recordFrame(int progressPercent);
-// The "Video was rendered in %d fps." box unless aborted, then the recorder is closed.
+// Closes the recorder, then shows the "Video was rendered in %d fps." box unless it was aborted.
 void finishRecording(RunState& run);

@@ -364,7 +364,16 @@ private:
 
     static void SDLCALL deviceCallback(void* self, Uint8* out, int bytes) {
         auto* audio = static_cast<SdlAudio*>(self);
-        size_t decoded = audio->playing_ ? audio->decodeBlock(out, static_cast<size_t>(bytes)) : 0;
+        size_t decoded = 0;
+        // Nothing may leave the device's thread (that would be std::terminate): a block that cannot
+        // be decoded, out of memory for one, ends the play and the show goes on in silence.
+        try {
+            if (audio->playing_) decoded = audio->decodeBlock(out, static_cast<size_t>(bytes));
+        } catch (...) {
+            audio->playing_ = false;
+            audio->active_ = false;
+            audio->markHeard(HeardMark{});
+        }
         // Signed 16-bit silence is all zeros.
         std::memset(out + decoded, 0, static_cast<size_t>(bytes) - decoded);
     }

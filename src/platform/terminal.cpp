@@ -71,7 +71,10 @@ namespace terminal {
 
 bool isTerminal(std::FILE* stream) { return stream && isatty(fileno(stream)) == 1; }
 
-bool isInteractive() { return isatty(STDIN_FILENO) == 1 && isTerminal(stderr); }
+// A background job that reads the terminal is stopped (SIGTTIN): only the foreground may ask.
+bool isInteractive() {
+    return isatty(STDIN_FILENO) == 1 && isTerminal(stderr) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
 
 void catchInterrupts() {
     if (catching) return;

@@ -1,13 +1,14 @@
 #pragma once
 // Stopping a long job (the recording) from the terminal. Ctrl-C on an interactive terminal asks
-// "Really? [y/N]"; without one, or on SIGTERM, the job stops at once. A second Ctrl-C while the
+// "Really? [y/N]"; without one (also as a background job), or on SIGTERM, the job stops at once. A second Ctrl-C while the
 // question waits counts as yes.
 #include <cstdio>
 
 namespace terminal {
 
 bool isTerminal(std::FILE* stream);
-// Both the keyboard (stdin) and the place questions go (stderr) are a terminal.
+// Both the keyboard (stdin) and the place questions go (stderr) are a terminal, and the process
+// is in that terminal's foreground.
 bool isInteractive();
 
 // From now on SIGINT and SIGTERM are caught and counted instead of ending the process;

@@ -333,9 +333,11 @@ void KWindow::hide() {
     if (!window_) return;
     SDL_HideWindow(window_);
     // A hidden window's own pixels need not be kept, so the picture moves offscreen where the
-    // read-backs can rely on it; the viewport and every other state stay as they are.
+    // read-backs can rely on it; the viewport and every other state stay as they are. Without
+    // that target every picture read back would be undefined.
     if (opened_ && !framebuffer_ && !createOffscreenTarget()) {
         reportPlatformError("cannot create an offscreen framebuffer");
         destroyOffscreenTarget();
+        raise(errors::couldntCreateRC);
     }
 }

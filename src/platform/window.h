@@ -37,7 +37,8 @@ public:
     bool quitRequested() const;
     // Viewport and projection for the given size (also used by open).
     void resize(int width, int height);
-    // Hides the window for good (video mode); the picture is then drawn offscreen.
+    // Hides the window for good (video mode); the picture is then drawn offscreen. Raises
+    // errors::couldntCreateRC when the offscreen target cannot be made.
     void hide();
 
     SDL_Window* handle() const { return window_; }

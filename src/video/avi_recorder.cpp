@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "app/debug_server.h"
 #include "app/exception.h"
@@ -30,6 +31,20 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
+// Runs step; true when it ran out of memory: std::bad_alloc, or the catalogue's out-of-memory error
+// that the program's allocation handler raises (the only ExceptionType the recorder's steps see).
+template <class Step>
+bool runsOutOfMemory(Step&& step) {
+    try {
+        step();
+        return false;
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (const ExceptionType&) {
+        return true;
+    }
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
@@ -52,11 +67,22 @@ void AviRecorder::show(RecorderUi::Box kind, const char* caption, const char* te
 }
 
 void AviRecorder::fatal(const char* message, int code, const std::string& detail) {
-    progress_.finish();
     std::string text = fatalText(message, code);
     if (!detail.empty()) text += "\n" + detail;
-    show(RecorderUi::Box::error, "Error!", text.c_str());
+    fail(text.c_str());
+}
+
+void AviRecorder::fatal(const Failure& failure) {
+    if (failure.code == 0) fail(failure.message);
+    fatal(failure.message, failure.code);
+}
+
+// The file is completed before the box appears: it holds every frame written so far.
+void AviRecorder::fail(const char* text) {
     failed_ = true;
+    progress_.finish();
+    closeFile();
+    show(RecorderUi::Box::error, "Error!", text);
     std::exit(1);
 }
 
@@ -75,35 +101,38 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
       sound_(sound),
       progress_(ui_.progressOut, ui_.progressOnTerminal) {
     debugServer().printf(0, "{AviRecorder::AviRecorder()}: Opening %s...", fileName);
+    // Whatever can refuse the recording is settled before the file is opened, so that a refusal
+    // leaves an existing file as it was.
+    openEncoder(chosenCodec(codec));
+    if (sound_) allocateCaptureBuffer();
     if (const int error = writer_.open(fileName)) fatal("Couldn't open avi file!", error);
-    chooseCompression(codec);
-    if (sound_) {
-        allocateCaptureBuffer();
-        createAudioStream();
-    }
+    addVideoStream();
+    if (sound_) createAudioStream();
     worker_ = std::thread([this] { workerLoop(); });
 }
 
-void AviRecorder::chooseCompression(const std::string& requested) {
+std::string AviRecorder::chosenCodec(const std::string& requested) {
     const std::vector<std::string> codecs = availableVideoCodecs();
     std::string name = requested;
     if (name.empty()) {
-        if (ui_.chooseCodec) {
-            const int chosen = ui_.chooseCodec(codecs);
-            if (chosen < 0 || chosen >= int(codecs.size())) fatal("avi dialog was aborted", 666, "Codecs: " + joined(codecs));
-            name = codecs[size_t(chosen)];
-        } else {
-            name = defaultVideoCodec;
-        }
+        if (!ui_.chooseCodec) return defaultVideoCodec;
+        const int chosen = ui_.chooseCodec(codecs);
+        if (chosen < 0 || chosen >= int(codecs.size())) fatal("avi dialog was aborted", 666, "Codecs: " + joined(codecs));
+        name = codecs[size_t(chosen)];
     }
     if (std::find(codecs.begin(), codecs.end(), name) == codecs.end())
         fatal("avi dialog was aborted", 666, "Unknown codec '" + name + "'; codecs: " + joined(codecs));
+    return name;
+}
 
+void AviRecorder::openEncoder(const std::string& name) {
     int error = 0;
     encoder_ = VideoEncoder::open(name, width_, height_, framesPerSecond_, &error);
     if (!encoder_) fatal("Couldn't create compressed avi stream", error);
     codec_ = name;
+}
 
+void AviRecorder::addVideoStream() {
     AviStreamHeader video;
     video.type = aviFourcc("vids");
     video.handler = encoder_->fourcc();
@@ -155,24 +184,35 @@ void AviRecorder::createAudioStream() {
 }
 
 AviRecorder::~AviRecorder() {
-    stopWorker();
     progress_.finish();
-    const char* failure = jobFailure_;
-    int error = jobError_;
-    if (!failure) {
-        failure = "Couldn't write to avi stream";
-        const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
-            return writer_.writeChunk(videoStream_, data, size, key);
-        };
-        error = encoder_ ? encoder_->finish(sink) : 0;
-    }
-    const int closed = writer_.close();
-    if (!error) error = closed;
+    const Failure failure = closeFile();
     if (soundSource_) soundSource_->setCapture({});
     std::free(captureBuffer_);
-    // After a reported failure the exit handlers close the file; the user has been told once.
-    if (error && !failed_) fatal(failure, error);
+    // After a reported failure the file was closed before the box; the user has been told once.
+    if (failure.message && !failed_) fatal(failure);
 }
+
+// Ends the worker and completes the file with every frame written so far; harmless once done.
+// Returns the first failure: the worker's, the encoder's last frames' or the file's own.
+AviRecorder::Failure AviRecorder::closeFile() {
+    stopWorker();
+    if (!writer_.isOpen()) return {};
+    Failure failure = jobFailure_;
+    const bool exhausted = runsOutOfMemory([&] {
+        if (!failure.message && encoder_) {
+            const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
+                return writer_.writeChunk(videoStream_, data, size, key);
+            };
+            if (const int error = encoder_->finish(sink)) failure = {"Couldn't write to avi stream", error};
+        }
+        const int closed = writer_.close();
+        if (!failure.message && closed) failure = {"Couldn't write to avi stream", closed};
+    });
+    if (exhausted && !failure.message) failure = outOfMemory();
+    return failure;
+}
+
+AviRecorder::Failure AviRecorder::outOfMemory() { return {errors::outOfMemory.getMessage(), 0}; }
 
 void AviRecorder::attachSound(CaptureSource* source) { attachFrameSource(nullptr, source); }
 
@@ -216,6 +256,10 @@ int AviRecorder::writeAudio(size_t from, size_t bytes) {
 }
 
 void AviRecorder::frameDone(int percent) {
+    if (runsOutOfMemory([&] { recordFrame(percent); })) fatal(outOfMemory());
+}
+
+void AviRecorder::recordFrame(int percent) {
     Job job;
     job.buffer = nextBuffer_;
     if (sound_) {
@@ -286,11 +330,10 @@ void AviRecorder::post(const Job& job) {
 void AviRecorder::waitForWorker() {
     std::unique_lock lock(jobMutex_);
     jobChanged_.wait(lock, [this] { return !job_; });
-    if (!jobFailure_) return;
-    const char* message = jobFailure_;
-    const int error = jobError_;
+    if (!jobFailure_.message) return;
+    const Failure failure = jobFailure_;
     lock.unlock();
-    fatal(message, error);
+    fatal(failure);
 }
 
 // Lets the worker write what it holds, then ends it.
@@ -310,7 +353,7 @@ void AviRecorder::workerLoop() {
         jobChanged_.wait(lock, [this] { return job_ || stopping_; });
         if (!job_) return;
         const Job job = *job_;
-        const bool failedBefore = jobFailure_ != nullptr;
+        const bool failedBefore = jobFailure_.message != nullptr;
         lock.unlock();
         if (!failedBefore) runJob(job);
         lock.lock();
@@ -321,16 +364,19 @@ void AviRecorder::workerLoop() {
 
 // Worker thread: the frame's audio, then its picture. The first failure is kept for the loop.
 void AviRecorder::runJob(const Job& job) {
-    const char* failure = nullptr;
-    int error = 0;
-    if (job.audioBytes > 0 && (error = writeAudio(job.audioFrom, job.audioBytes)) != 0)
-        failure = "Couldn't write audio to avi stream";
-    else if ((error = writeFrame(frameBuffers_[job.buffer].data())) != 0)
-        failure = "Couldn't write to avi stream";
-    if (!failure) return;
+    Failure failure;
+    const bool exhausted = runsOutOfMemory([&] {
+        if (job.audioBytes > 0)
+            if (const int error = writeAudio(job.audioFrom, job.audioBytes))
+                failure = {"Couldn't write audio to avi stream", error};
+        if (!failure.message)
+            if (const int error = writeFrame(frameBuffers_[job.buffer].data()))
+                failure = {"Couldn't write to avi stream", error};
+    });
+    if (exhausted) failure = outOfMemory();
+    if (!failure.message) return;
     std::lock_guard lock(jobMutex_);
     jobFailure_ = failure;
-    jobError_ = error;
 }
 
 bool AviRecorder::aborted() {

@@ -91,12 +91,26 @@ public:
     const uint8_t* captureBuffer() const { return captureBuffer_; }
     size_t captureBytes() const { return captureSize_; }
 
-    // Shows "<message> - '<error text>'" (or "<message>!" when code has no text) and exits with 1.
+    // Completes the file with every frame written so far, shows "<message> - '<error text>'" (or
+    // "<message>!" when code has no text) and exits with 1.
     [[noreturn]] void fatal(const char* message, int code, const std::string& detail = {});
     static std::string fatalText(const char* message, int code);
 
 private:
-    void chooseCompression(const std::string& codec);
+    // A failure to report: code is an errno or libav code; with code 0 the message is shown as it
+    // is (the catalogue's out-of-memory text).
+    struct Failure {
+        const char* message = nullptr;
+        int code = 0;
+    };
+    static Failure outOfMemory();
+    [[noreturn]] void fatal(const Failure& failure);
+    [[noreturn]] void fail(const char* text);
+    Failure closeFile();
+
+    std::string chosenCodec(const std::string& requested);
+    void openEncoder(const std::string& name);
+    void addVideoStream();
     void allocateCaptureBuffer();
     void createAudioStream();
     void capture(uint8_t* block, size_t bytes);
@@ -111,6 +125,7 @@ private:
         size_t audioFrom = 0;
         size_t audioBytes = 0;
     };
+    void recordFrame(int percent);
     void post(const Job& job);
     void waitForWorker();
     void stopWorker();
@@ -160,6 +175,5 @@ private:
     std::condition_variable jobChanged_;
     std::optional<Job> job_;  // posted and not yet written
     bool stopping_ = false;
-    const char* jobFailure_ = nullptr;  // the message of the worker's first failure
-    int jobError_ = 0;
+    Failure jobFailure_;  // the worker's first failure
 };

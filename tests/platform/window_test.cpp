@@ -2,15 +2,20 @@
 
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "app/exception.h"
 #include "math/ktable.h"
 #include "math/projection.h"
 
 namespace {
+
+bool hideFramebufferCalls = false;  // a driver without framebuffer objects
 
 void expectMatrix(GLenum which, const std::vector<double>& expected) {
     GLdouble m[16];
@@ -42,6 +47,15 @@ struct Table {
 };
 
 }  // namespace
+
+// Stands in for SDL's look-up (the program's definition wins over the library's), so a test can
+// take the framebuffer calls away.
+extern "C" void* SDL_GL_GetProcAddress(const char* name) {
+    using Lookup = void* (*)(const char*);
+    static const auto real = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "SDL_GL_GetProcAddress"));
+    if (hideFramebufferCalls && std::strstr(name, "buffer")) return nullptr;
+    return real(name);
+}
 
 TEST(Window, OpenSetsTheInitialStateAndProjection) {
     Table t;
@@ -173,5 +187,20 @@ TEST(Window, HiddenWindowKeepsItsPictureAcrossSwaps) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 324);
+    window.close();
+}
+
+TEST(Window, HiddenWindowWithoutAnOffscreenTargetIsAFatalError) {
+    Table t;
+    KWindow window("banner", 640, 480, KWindow::kWindowed);
+    window.open(1, " ", 324, 265, KWindow::kWindowed);
+    hideFramebufferCalls = true;
+    try {
+        window.hide();
+        ADD_FAILURE() << "a recording would read back undefined pictures";
+    } catch (const ExceptionType& error) {
+        EXPECT_STREQ(error.getMessage(), "Error - couldn't create RC! Aborting...");
+    }
+    hideFramebufferCalls = false;
     window.close();
 }

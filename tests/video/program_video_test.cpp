@@ -20,7 +20,7 @@ TEST_F(ProgramRecording, WholeShowWithSoundAtTheCodecAndRateNamed) {
     EXPECT_EQ(all["video"]["height"], "240");
     EXPECT_EQ(all["video"]["r_frame_rate"], "2/1");
     const int frames = std::atoi(all["video"]["nb_read_frames"].c_str());
-    EXPECT_NEAR(frames, 13100 * 2 / 71.42857, 3);  // the show's length
+    EXPECT_EQ(frames, framesInWholeShow(2));
     EXPECT_EQ(all["audio"]["sample_fmt"], "s16");
     EXPECT_EQ(decodedAudio(avi).size(), size_t(frames) * 22050 * 4);
     EXPECT_EQ(decodeErrors(avi), "");
@@ -55,11 +55,19 @@ TEST_F(ProgramRecording, FullDiskEndsWithTheWriteErrorAndStatusOne) {
     EXPECT_NE(run.err.find("Couldn't write to avi stream - 'No space left on device'"), std::string::npos) << run.err;
 }
 
-TEST_F(ProgramRecording, UnknownCodecEndsAsAnAbortedDialog) {
-    const Outcome run = runProgram({"video", "codec=divx"});
+TEST_F(ProgramRecording, UnknownCodecOrTooHighARateIsRefusedBeforeTheFileIsTouched) {
+    std::ofstream(avi) << "an earlier recording";
+    Outcome run = runProgram({"video", "codec=divx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("avi dialog was aborted!"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("raw, mjpeg, ffv1"), std::string::npos) << run.err;
+
+    // Far past what the clock's arithmetic holds.
+    run = runProgram({"video", "fps", "99999999999"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "glimmertide: cannot record at 99999999999 frames per second (at most 1000)\n");
+    std::ifstream in(avi);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier recording");
 }
 
 }  // namespace

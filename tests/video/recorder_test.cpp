@@ -270,15 +270,23 @@ TEST(RecorderFatalDeathTest, UnopenableFileEndsWithOpenError) {
                 ::testing::ExitedWithCode(1), "Couldn't open avi file! - 'No such file or directory'");
 }
 
-TEST(RecorderFatalDeathTest, UnknownOrCancelledCodecIsAnAbortedDialogListingTheCodecs) {
+TEST(RecorderFatalDeathTest, UnknownOrCancelledCodecIsAnAbortedDialogAndLeavesTheFileAsItWas) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::string file = scratchFile("codec.avi");
-    EXPECT_EXIT(AviRecorder(quietUi(), file.c_str(), 320, 240, false, 40, 44100, 16, "divx"),
+    // A name without the process id: the death test's child runs in a process of its own.
+    const std::string file = "video_test_kept.avi";
+    const std::string before = "an earlier recording";
+    std::FILE* earlier = std::fopen(file.c_str(), "wb");
+    ASSERT_TRUE(earlier);
+    std::fputs(before.c_str(), earlier);
+    std::fclose(earlier);
+    EXPECT_EXIT(AviRecorder(quietUi(), file.c_str(), 320, 240, true, 40, 44100, 16, "divx"),
                 ::testing::ExitedWithCode(1), "avi dialog was aborted!\nUnknown codec 'divx'; codecs: raw, mjpeg, ffv1");
     RecorderUi ui = quietUi();
     ui.chooseCodec = [](const std::vector<std::string>&) { return -1; };
-    EXPECT_EXIT(AviRecorder(ui, file.c_str(), 320, 240, false, 40, 44100, 16, ""), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(AviRecorder(ui, file.c_str(), 320, 240, true, 40, 44100, 16, ""), ::testing::ExitedWithCode(1),
                 "avi dialog was aborted!\nCodecs: raw, mjpeg, ffv1");
+    const std::vector<uint8_t> after = readFile(file);
+    EXPECT_EQ(std::string(after.begin(), after.end()), before);
     std::remove(file.c_str());
 }
 

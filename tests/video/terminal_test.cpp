@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -83,6 +85,36 @@ TEST_F(CancelQuestion, WithoutATerminalASignalCancelsAtOnce) {
     std::raise(SIGINT);
     EXPECT_TRUE(check(false));
     EXPECT_EQ(asked(), "");
+}
+
+// Asking from a background job would read the terminal, and the job would be stopped (SIGTTIN).
+TEST(CancelTerminal, OnlyTheTerminalsForegroundIsAsked) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const char* name = ptsname(master);
+    const pid_t session = fork();
+    if (session == 0) {
+        // A session whose controlling terminal is the pty, like a login shell's.
+        setsid();
+        const int tty = open(name, O_RDWR);
+        if (tty < 0 || dup2(tty, 0) < 0 || dup2(tty, 2) < 0) _exit(3);
+        if (!terminal::isInteractive()) _exit(1);
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);  // a job of its own, not in the foreground
+            _exit(terminal::isInteractive() ? 2 : 0);
+        }
+        int status = 0;
+        waitpid(job, &status, 0);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(session, &status, 0), session);
+    close(master);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the foreground is not asked, 2: a background job is asked";
 }
 
 TEST(CancelTerminate, SigtermCancelsWithoutAsking) {
