@@ -14,7 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "support/child_process.h"
+
+// The frames a whole recording at fps holds: frame n ≥ 1 shows the clock of n − 1 frames, and the
+// first frame whose clock reaches the end cue at 13100 ticks ends the loop unrecorded.
+inline int framesInWholeShow(int fps) {
+    int shown = 0;
+    while (static_cast<int>(videoFrameTicks(static_cast<float>(fps), shown)) < 13100) ++shown;
+    return shown + 1;
+}
 
 struct Outcome {
     int status = -1;  // exit status; -1 when killed or hung

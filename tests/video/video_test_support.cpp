@@ -135,13 +135,6 @@ std::string scratchFile(const std::string& name) {
     return std::string("video_test_") + std::to_string(getpid()) + "_" + name;
 }
 
-int framesInWholeShow(int fps) {
-    const float interval = 71.42857f / float(fps);
-    int intervals = 0;
-    while (int(interval * float(intervals)) < 13100) ++intervals;
-    return intervals + 1;
-}
-
 RecorderUi quietUi() {
     RecorderUi ui;
     ui.progressOut = nullptr;

@@ -67,10 +67,5 @@ uint16_t le16(const std::vector<uint8_t>& bytes, uint64_t offset);
 // A scratch file name in the test's working directory, removed by the caller.
 std::string scratchFile(const std::string& name);
 
-// The frames a whole recording at fps holds. After frame f the clock is set to f frame intervals,
-// computed in 32-bit floats like the frame loop, so frame n ≥ 1 shows n − 1 intervals; the first
-// frame whose clock reaches the end cue at 13100 ticks ends the loop unrecorded.
-int framesInWholeShow(int fps);
-
 // A quiet user interface: boxes to stderr, no progress output.
 RecorderUi quietUi();
