@@ -71,9 +71,15 @@ TEST(RecorderOutOfMemoryDeathTest, OnTheEncoderThreadOrInTheSoundClosesTheFileAn
 
 }  // namespace
 
-// The library's operator delete frees with std::free, as it does for its own operator new.
 void* operator new(std::size_t size) {
     if (failOffTheMainThread && std::this_thread::get_id() != mainThread) throw std::bad_alloc();
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// The pair to it (the sanitizer's own would not accept malloc's memory); GCC cannot see that they
+// belong together.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
