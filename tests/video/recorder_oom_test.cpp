@@ -54,8 +54,9 @@ TEST(RecorderOutOfMemoryDeathTest, OnTheEncoderThreadOrInTheSoundClosesTheFileAn
     // Names without the process id: the death test's child runs in a process of its own.
     EXPECT_EXIT(
         {
+            // The worker may still write frame 3 once armed, but only grows its index at frame 4.
             SyntheticSound sound(10'000'000);
-            recordUntilItFails("video_test_oom_worker.avi", sound, 3);
+            recordUntilItFails("video_test_oom_worker.avi", sound, 4);
         },
         ::testing::ExitedWithCode(1), "Error!: Error - out of memory! Aborting...");
     expectPlayableWithSomeFrames("video_test_oom_worker.avi");
