@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Runs the show from the build directory, where the build leaves Glimmertide.dat.
-# Without a display nobody could watch it: the show is recorded to glimmertide.avi instead.
+# Without a display nobody could watch it: the show is recorded instead (to glimmertide.avi, or to
+# the file an out= word names).
 set -euo pipefail
 build=$1; shift
 cd "$build"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  args="$*"
-  if [[ "${args,,}" != *video* ]]; then set -- "$@" video; fi
-  echo "No display: recording the show to $(pwd)/glimmertide.avi" >&2
+  file=glimmertide.avi words=""
+  for word in "$@"; do
+    if [[ "${word,,}" == out=* ]]; then file=${word:4}; else words+=" $word"; fi
+  done
+  if [[ "${words,,}" != *video* ]]; then set -- "$@" video; fi
+  echo "No display: recording the show to $(realpath -m "$file")" >&2
   status=0
   ./glimmertide "$@" || status=$?
-  [ -f glimmertide.avi ] && echo "Recording: $(pwd)/glimmertide.avi" >&2
+  [ -f "$file" ] && echo "Recording: $(realpath "$file")" >&2
   exit "$status"
 fi
 exec ./glimmertide "$@"

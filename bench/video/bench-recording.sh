@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Records the whole show at 40 fps with sound, once per codec, and reports the wall time as a
-# multiple of the show's real time (183.4 s) and against rendering alone (glimmershot without
-# --out), all in one run. With BENCH_RUNS=N every measurement is taken N times, interleaved, and
-# the fastest counts, which keeps a shared machine's noise out of the ratios.
-# Usage: [BENCH_RUNS=N] bench/video/bench-recording.sh [build-dir] [codecs...]
+# Records the whole show at 40 fps with sound, once per recording kind, and reports the wall time
+# as a multiple of the show's real time (183.4 s) and against rendering alone (glimmershot without
+# --out), all in one run. A kind is an AVI codec (ffv1, mjpeg...) or a file name whose extension
+# picks the container (show.mp4, show.mkv, show.webm). With BENCH_RUNS=N every measurement is
+# taken N times, interleaved, and the fastest counts, which keeps a shared machine's noise out of
+# the ratios.
+# Usage: [BENCH_RUNS=N] bench/video/bench-recording.sh [build-dir] [kinds...]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd); shift || true
-codecs=("$@"); [ ${#codecs[@]} -gt 0 ] || codecs=(ffv1 mjpeg)
+kinds=("$@"); [ ${#kinds[@]} -gt 0 ] || kinds=(ffv1 mjpeg show.mp4 show.mkv show.webm)
 runs=${BENCH_RUNS:-1}
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 ln -s "$build/Glimmertide.dat" "$work/Glimmertide.dat"
@@ -26,11 +28,14 @@ render_once() {
   floor=$(awk '/^floor:/ { print $5 }' shot.txt)
   calc "$e - $s - ${floor:-0}"
 }
+# The words and the file of one kind.
+words() { if [[ $1 == *.* ]]; then echo "out=$1"; else echo "codec=$1"; fi; }
+file_of() { if [[ $1 == *.* ]]; then echo "$1"; else echo glimmertide.avi; fi; }
 record_once() {
   local s e
-  s=$(now); "$build/glimmertide" video "codec=$1" >/dev/null 2>&1; e=$(now)
-  stat -c %s glimmertide.avi > "size-$1"  # called in a subshell: the size goes through a file
-  rm -f glimmertide.avi
+  s=$(now); "$build/glimmertide" video "$(words "$1")" >/dev/null 2>&1; e=$(now)
+  stat -c %s "$(file_of "$1")" > "size-$1"  # called in a subshell: the size goes through a file
+  rm -f "$(file_of "$1")"
   calc "$e - $s"
 }
 
@@ -38,7 +43,7 @@ declare -A best
 render=""
 for ((run = 0; run < runs; run++)); do
   [ -x "$build/glimmershot" ] && render=$(least "$render" "$(render_once)")
-  for codec in "${codecs[@]}"; do best[$codec]=$(least "${best[$codec]:-}" "$(record_once "$codec")"); done
+  for kind in "${kinds[@]}"; do best[$kind]=$(least "${best[$kind]:-}" "$(record_once "$kind")"); done
 done
 
 if [ -n "$render" ]; then
@@ -46,12 +51,12 @@ if [ -n "$render" ]; then
 else
   echo "glimmershot not built: rendering alone not measured"
 fi
-for codec in "${codecs[@]}"; do
-  t=${best[$codec]}
-  printf 'recording %-7s %6.1f s  = %5.2f x faster than real time, %6.1f MB' "$codec" "$t" \
-    "$(calc "183.4 / $t")" "$(calc "$(cat "size-$codec") / 1000000")"
+for kind in "${kinds[@]}"; do
+  t=${best[$kind]}
+  printf 'recording %-9s %6.1f s  = %5.2f x faster than real time, %6.1f MB' "$kind" "$t" \
+    "$(calc "183.4 / $t")" "$(calc "$(cat "size-$kind") / 1000000")"
   [ -n "$render" ] && printf ', %4.2f x rendering alone' "$(calc "$t / $render")"
   echo
 done
 # The recorder's own share, without rendering: synthetic frames and sound.
-for codec in "${codecs[@]}"; do "$build/bench/video/bench_video_record" "$codec" 2000; done
+for kind in "${kinds[@]}"; do "$build/bench/video/bench_video_record" "$kind" 2000; done

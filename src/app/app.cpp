@@ -125,8 +125,10 @@ void shutDown(const std::string& commandLine, RunState& run) {
 int runGlimmertide(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv)) return 0;
     std::string commandLine = commandLineText(argc, argv);
-    const std::string codec = takeCodecOption(commandLine);
-    if (videoOption(commandLine) && !recordingRequestValid(commandLine)) return 1;
+    RunState run;
+    if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
+    run.videoCodec = takeCodecOption(commandLine);
+    if (videoOption(commandLine) && !recordingRequestValid(commandLine, run)) return 1;
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);
@@ -143,8 +145,6 @@ int runGlimmertide(int argc, char** argv) {
     return runCatchingErrors(
         *g_exceptions,
         [&] {
-            RunState run;
-            run.videoCodec = codec;
             startUp(commandLine, run);
             runFrames(run);
             shutDown(commandLine, run);

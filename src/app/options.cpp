@@ -65,24 +65,35 @@ int framesPerSecondOption(std::string_view commandLine) {
     return static_cast<int>(value);
 }
 
-std::string takeCodecOption(std::string& commandLine) {
-    static constexpr std::string_view kWord = "codec=";
-    std::string name;
+namespace {
+
+// Takes every "<word>NAME" out of the text (word in any letter case; NAME runs to the next blank)
+// and returns the last NAME as written.
+std::string takeValueOption(std::string& commandLine, std::string_view word) {
+    std::string value;
     for (;;) {
-        const size_t at = lowerCased(commandLine).find(kWord);
-        if (at == std::string::npos) return name;
-        size_t end = at + kWord.size();
+        const size_t at = lowerCased(commandLine).find(word);
+        if (at == std::string::npos) return value;
+        size_t end = at + word.size();
         while (end < commandLine.size() && commandLine[end] != ' ' && commandLine[end] != '\t') ++end;
-        name = lowerCased(std::string_view(commandLine).substr(at + kWord.size(), end - at - kWord.size()));
+        value = commandLine.substr(at + word.size(), end - at - word.size());
         commandLine.erase(at, end - at);
     }
 }
+
+}  // namespace
+
+std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeValueOption(commandLine, "codec=")); }
+
+std::string takeOutOption(std::string& commandLine) { return takeValueOption(commandLine, "out="); }
 
 const char* optionHelp() {
     return "usage: glimmertide [words...]\n"
            "Words are found anywhere in the command line, in any letter case:\n"
            "  window      play in a 324 x 265 window instead of full screen\n"
            "  video       record the show to glimmertide.avi (hidden window)\n"
+           "  out=NAME    the recording's file; its extension picks the container:\n"
+           "              .avi, .mp4 (H.264, AAC), .mkv (FFV1, FLAC), .webm (VP9, Opus)\n"
            "  fps N       frame rate of the recording (default 40, at most 1000)\n"
            "  codec=NAME  video codec of the recording: raw, mjpeg, ffv1 (default without a\n"
            "              display), huffyuv, mpeg4, h264\n"

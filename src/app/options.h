@@ -23,6 +23,9 @@ std::string framesPerSecondText(std::string_view commandLine);
 // blank) and returns the last name, lower-cased, or "" when there is none. Run before the other
 // tests, so a codec name never counts as an option word or as the frame rate.
 std::string takeCodecOption(std::string& commandLine);
+// Takes every "out=NAME" out of the text in the same way and returns the last NAME as written
+// (letter case kept), or "" when there is none. Run before takeCodecOption.
+std::string takeOutOption(std::string& commandLine);
 
 // The option words, for --help.
 const char* optionHelp();

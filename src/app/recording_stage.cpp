@@ -1,5 +1,6 @@
 // The recorder's steps: video mode writes every presented frame, with the soundtrack pulled from
-// the decode-only player, into "glimmertide.avi". Ctrl-C (or SIGTERM) stops the recording.
+// the decode-only player, into "glimmertide.avi" or the out= file. Ctrl-C (or SIGTERM) stops the
+// recording.
 #include <SDL.h>
 
 #include <cstdio>
@@ -34,12 +35,12 @@ std::unique_ptr<SoundtrackCapture> g_capture;
 std::unique_ptr<AviRecorder> g_recorder;
 
 // A box with one button per codec and Cancel; -1 for Cancel or a closed box.
-int chooseCodecInBox(const std::vector<std::string>& codecs) {
+int chooseCodecInBox(const std::string& file, const std::vector<std::string>& codecs) {
     std::vector<SDL_MessageBoxButtonData> buttons;
     for (size_t i = 0; i < codecs.size(); ++i)
         buttons.push_back({i == 0 ? Uint32(SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT) : Uint32(0), int(i), codecs[i].c_str()});
     buttons.push_back({SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, -1, "Cancel"});
-    std::string text = "Video codec for glimmertide.avi:\n";
+    std::string text = "Video codec for " + file + ":\n";
     for (const std::string& c : codecs) text += "\n" + c + " - " + videoCodecLabel(c);
     const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, "Video compression", text.c_str(),
                                     int(buttons.size()), buttons.data(), nullptr};
@@ -48,14 +49,15 @@ int chooseCodecInBox(const std::vector<std::string>& codecs) {
     return chosen;
 }
 
-RecorderUi recorderUi() {
+RecorderUi recorderUi(const std::string& file) {
     RecorderUi ui;
     ui.message = [](RecorderUi::Box kind, const char* caption, const char* text) {
         showMessageBox(caption, text, kind == RecorderUi::Box::error ? BoxIcon::error : BoxIcon::information);
     };
     // Without a display the smaller buffer is tried: the show needs far less than it holds.
     ui.askYesNo = [](const char* caption, const char* text) { return askYesNo(caption, text, true); };
-    if (boxesCanBeShown()) ui.chooseCodec = chooseCodecInBox;
+    if (boxesCanBeShown())
+        ui.chooseCodec = [file](const std::vector<std::string>& codecs) { return chooseCodecInBox(file, codecs); };
     ui.cancelRequested = [] { return terminal::cancelRequested(); };
     ui.progressOut = stderr;
     ui.progressOnTerminal = terminal::isTerminal(stderr);
@@ -64,20 +66,26 @@ RecorderUi recorderUi() {
 
 }  // namespace
 
-bool recordingRequestValid(const std::string& commandLine) {
+bool recordingRequestValid(const std::string& commandLine, const RunState& run) {
     // Above this the clock's float arithmetic and the recorder's sample counts lose their footing.
     constexpr int kMaxFramesPerSecond = 1000;
-    if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond) {
-        std::fprintf(stderr, "glimmertide: cannot record at %s frames per second (at most %d)\n",
-                     framesPerSecondText(commandLine).c_str(), kMaxFramesPerSecond);
-        return false;
-    }
-    return true;
+    std::string refusal;
+    const ContainerFormat* format = containerFormatFor(run.videoFile);
+    if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond)
+        refusal = "cannot record at " + framesPerSecondText(commandLine) + " frames per second (at most " +
+                  std::to_string(kMaxFramesPerSecond) + ")";
+    else if (!format)
+        refusal = unknownFormatText(run.videoFile);
+    else
+        refusal = codecRefusal(*format, run.videoCodec);
+    if (refusal.empty()) return true;
+    std::fprintf(stderr, "glimmertide: %s\n", refusal.c_str());
+    return false;
 }
 
 void createRecorder(RunState& run) {
     terminal::catchInterrupts();
-    g_recorder = std::make_unique<AviRecorder>(recorderUi(), "glimmertide.avi", 320, 240, run.soundOn,
+    g_recorder = std::make_unique<AviRecorder>(recorderUi(run.videoFile), run.videoFile.c_str(), 320, 240, run.soundOn,
                                                static_cast<int>(run.framesPerSecond), 44100, 16, run.videoCodec);
 }
 

@@ -12,6 +12,7 @@ struct RunState {
     float framesPerSecond = 40.0f;
     int videoFrame = 0;  // frames already handed to the recorder
     std::string videoCodec;  // from "codec=NAME"; empty: ask, or the default without a display
+    std::string videoFile = "glimmertide.avi";  // from "out=NAME"
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
@@ -30,8 +31,8 @@ void keepClockWithSoundtrack();
 
 // Video mode (recording_stage.cpp).
 // Run before anything is opened: false, after a one-line message on stderr, for a recording that
-// cannot be made (a frame rate above 1000).
-bool recordingRequestValid(const std::string& commandLine);
+// cannot be made (a frame rate above 1000, a file type or a codec the containers do not know).
+bool recordingRequestValid(const std::string& commandLine, const RunState& run);
 void createRecorder(RunState& run);
 void attachSilentRecording(KWindow& window);
 // With sound on, between starting and playing the soundtrack: the recorder installs its capture on

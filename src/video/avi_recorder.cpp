@@ -22,15 +22,6 @@ const char* systemText(int code) {
     return text;
 }
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v);
-    put16(out, v >> 16);
-}
-
 // Runs step; true when it ran out of memory: std::bad_alloc, or the catalogue's out-of-memory error
 // that the program's allocation handler raises (the only ExceptionType the recorder's steps see).
 template <class Step>
@@ -43,12 +34,6 @@ bool runsOutOfMemory(Step&& step) {
     } catch (const ExceptionType&) {
         return true;
     }
-}
-
-std::string joined(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
-    return out;
 }
 
 }  // namespace
@@ -91,7 +76,6 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
                          RecorderLimits limits)
     : ui_(std::move(ui)),
       limits_(limits),
-      writer_(limits.riffLimit),
       framesPerSecond_(framesPerSecond),
       width_(width),
       height_(height),
@@ -103,46 +87,48 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
     debugServer().printf(0, "{AviRecorder::AviRecorder()}: Opening %s...", fileName);
     // Whatever can refuse the recording is settled before the file is opened, so that a refusal
     // leaves an existing file as it was.
-    openEncoder(chosenCodec(codec));
+    format_ = containerFormatFor(fileName);
+    if (!format_) fail(unknownFormatText(fileName).c_str());
+    makeContainerFor(chosenCodec(codec));
     if (sound_) allocateCaptureBuffer();
-    if (const int error = writer_.open(fileName)) fatal("Couldn't open avi file!", error);
-    addVideoStream();
-    if (sound_) createAudioStream();
+    if (const int error = container_->open(fileName)) fatal(format_->openFailed, error);
+    fileOpen_ = true;
     worker_ = std::thread([this] { workerLoop(); });
 }
 
 std::string AviRecorder::chosenCodec(const std::string& requested) {
-    const std::vector<std::string> codecs = availableVideoCodecs();
+    const std::vector<std::string> codecs = containerCodecs(*format_);
+    if (!format_->avi()) {
+        // These containers have no menu: their default, or a codec they take.
+        const std::string refusal = codecRefusal(*format_, requested);
+        if (!refusal.empty()) fail(refusal.c_str());
+        return requested.empty() ? format_->defaultCodec : requested;
+    }
     std::string name = requested;
     if (name.empty()) {
         if (!ui_.chooseCodec) return defaultVideoCodec;
         const int chosen = ui_.chooseCodec(codecs);
-        if (chosen < 0 || chosen >= int(codecs.size())) fatal("avi dialog was aborted", 666, "Codecs: " + joined(codecs));
+        if (chosen < 0 || chosen >= int(codecs.size())) fatal("avi dialog was aborted", 666, "Codecs: " + listed(codecs));
         name = codecs[size_t(chosen)];
     }
     if (std::find(codecs.begin(), codecs.end(), name) == codecs.end())
-        fatal("avi dialog was aborted", 666, "Unknown codec '" + name + "'; codecs: " + joined(codecs));
+        fatal("avi dialog was aborted", 666, "Unknown codec '" + name + "'; codecs: " + listed(codecs));
     return name;
 }
 
-void AviRecorder::openEncoder(const std::string& name) {
+void AviRecorder::makeContainerFor(const std::string& codec) {
+    ContainerSettings settings;
+    settings.width = width_;
+    settings.height = height_;
+    settings.framesPerSecond = framesPerSecond_;
+    settings.sound = sound_;
+    settings.sampleRate = sampleRate_;
+    settings.bitsPerSample = bitsPerSample_;
+    settings.codec = codec;
     int error = 0;
-    encoder_ = VideoEncoder::open(name, width_, height_, framesPerSecond_, &error);
-    if (!encoder_) fatal("Couldn't create compressed avi stream", error);
-    codec_ = name;
-}
-
-void AviRecorder::addVideoStream() {
-    AviStreamHeader video;
-    video.type = aviFourcc("vids");
-    video.handler = encoder_->fourcc();
-    video.scale = 1;
-    video.rate = uint32_t(framesPerSecond_);
-    video.suggestedBufferSize = 0;
-    video.quality = 0xFFFFFFFF;
-    video.frame[2] = int16_t(width_);
-    video.frame[3] = int16_t(height_);
-    videoStream_ = writer_.addStream(video, encoder_->bitmapHeader(), encoder_->compressed() ? "dc" : "db");
+    container_ = makeContainer(*format_, settings, limits_.riffLimit, &error);
+    if (!container_) fatal(format_->encoderFailed, error);
+    codec_ = codec;
 }
 
 void AviRecorder::allocateCaptureBuffer() {
@@ -161,28 +147,6 @@ void AviRecorder::allocateCaptureBuffer() {
     if (!captureBuffer_) raise(errors::outOfMemory);
 }
 
-void AviRecorder::createAudioStream() {
-    const uint32_t bytesPerSecond = uint32_t(bitsPerSample_ / 8 * channels_ * sampleRate_);
-    AviStreamHeader audio;
-    audio.type = aviFourcc("auds");
-    audio.handler = 0;
-    audio.priority = 7;
-    audio.scale = uint32_t(blockAlign_);
-    audio.rate = bytesPerSecond;
-    audio.initialFrames = uint32_t(sampleRate_ * 0.75);
-    audio.suggestedBufferSize = bytesPerSecond;
-    audio.sampleSize = uint32_t(blockAlign_);
-    std::vector<uint8_t> format;
-    put16(format, 1);  // PCM
-    put16(format, uint32_t(channels_));
-    put32(format, uint32_t(sampleRate_) & 0xFFFF);  // the rate's low 16 bits; 44100 fits
-    put32(format, bytesPerSecond);
-    put16(format, uint32_t(blockAlign_));
-    put16(format, uint32_t(bitsPerSample_));
-    put16(format, 0);
-    audioStream_ = writer_.addStream(audio, std::move(format), "wb");
-}
-
 AviRecorder::~AviRecorder() {
     progress_.finish();
     const Failure failure = closeFile();
@@ -196,17 +160,12 @@ AviRecorder::~AviRecorder() {
 // Returns the first failure: the worker's, the encoder's last frames' or the file's own.
 AviRecorder::Failure AviRecorder::closeFile() {
     stopWorker();
-    if (!writer_.isOpen()) return {};
+    if (!fileOpen_) return {};
+    fileOpen_ = false;
     Failure failure = jobFailure_;
     const bool exhausted = runsOutOfMemory([&] {
-        if (!failure.message && encoder_) {
-            const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
-                return writer_.writeChunk(videoStream_, data, size, key);
-            };
-            if (const int error = encoder_->finish(sink)) failure = {"Couldn't write to avi stream", error};
-        }
-        const int closed = writer_.close();
-        if (!failure.message && closed) failure = {"Couldn't write to avi stream", closed};
+        const int closed = container_->close();
+        if (!failure.message && closed) failure = {format_->videoFailed, closed};
     });
     if (exhausted && !failure.message) failure = outOfMemory();
     return failure;
@@ -252,7 +211,7 @@ int AviRecorder::writeAudio(size_t from, size_t bytes) {
         if (from < captureSize_) std::memcpy(silence_.data(), captureBuffer_ + from, captureSize_ - from);
         data = silence_.data();
     }
-    return writer_.writeChunk(audioStream_, data, uint32_t(bytes), true);
+    return container_->writeAudio(data, uint32_t(bytes));
 }
 
 void AviRecorder::frameDone(int percent) {
@@ -307,15 +266,6 @@ void AviRecorder::flipRows(const uint8_t* topDownRgb, std::vector<uint8_t>& flip
     }
 }
 
-int AviRecorder::writeFrame(const uint8_t* bgrBottomUp) {
-    const VideoEncoder::Sink sink = [this](const uint8_t* data, uint32_t size, bool key) {
-        return writer_.writeChunk(videoStream_, data, size, key);
-    };
-    const int error = encoder_->encode(bgrBottomUp, sink);
-    // Each frame reaches the file before the next one is encoded: a full disk shows up at once.
-    return error ? error : writer_.flush();
-}
-
 // Hands the frame to the worker once it has finished the one before.
 void AviRecorder::post(const Job& job) {
     waitForWorker();
@@ -368,10 +318,10 @@ void AviRecorder::runJob(const Job& job) {
     const bool exhausted = runsOutOfMemory([&] {
         if (job.audioBytes > 0)
             if (const int error = writeAudio(job.audioFrom, job.audioBytes))
-                failure = {"Couldn't write audio to avi stream", error};
+                failure = {format_->audioFailed, error};
         if (!failure.message)
-            if (const int error = writeFrame(frameBuffers_[job.buffer].data()))
-                failure = {"Couldn't write to avi stream", error};
+            if (const int error = container_->writeVideo(frameBuffers_[job.buffer].data()))
+                failure = {format_->videoFailed, error};
     });
     if (exhausted) failure = outOfMemory();
     if (!failure.message) return;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "video/avi_writer.h"
+#include "video/container.h"
 #include "video/progress.h"
 #include "video/video_encoder.h"
 
@@ -109,10 +110,8 @@ private:
     Failure closeFile();
 
     std::string chosenCodec(const std::string& requested);
-    void openEncoder(const std::string& name);
-    void addVideoStream();
+    void makeContainerFor(const std::string& codec);
     void allocateCaptureBuffer();
-    void createAudioStream();
     void capture(uint8_t* block, size_t bytes);
     void waitForAudio();
     void readFrameBuffer(std::vector<uint8_t>& out);
@@ -132,21 +131,18 @@ private:
     void workerLoop();
     void runJob(const Job& job);
     int writeAudio(size_t from, size_t bytes);
-    int writeFrame(const uint8_t* bgrBottomUp);
 
     RecorderUi ui_;
     RecorderLimits limits_;
-    AviWriter writer_;
-    std::unique_ptr<VideoEncoder> encoder_;
+    const ContainerFormat* format_ = nullptr;
+    std::unique_ptr<Container> container_;
+    bool fileOpen_ = false;
     std::string codec_;
-    int videoStream_ = -1;
-    int audioStream_ = -1;
     int framesPerSecond_;
     int width_, height_;
     int framesWritten_ = 0;
     int framesEncoded_ = 0;
     int sampleRate_;
-    int channels_ = 2;
     int bitsPerSample_;
     int samplesWritten_ = 0;
     int blockAlign_;

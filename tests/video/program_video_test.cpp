@@ -34,28 +34,43 @@ TEST_F(ProgramRecording, SoundOffGivesOnlyTheVideoStream) {
 }
 
 TEST_F(ProgramRecording, TerminatedRecordingIsCompleteWithoutTheFinishedBox) {
-    const pid_t pid = start({"video", "codec=raw"});
-    // Wait until some frames are in, then stop it the way a shell or a service manager would.
-    for (int i = 0; i < 600 && (!fs::exists(avi) || fs::file_size(avi) < 4'000'000); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    kill(pid, SIGTERM);
-    const Outcome run = wait(pid);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err.find("Video was rendered"), std::string::npos) << run.err;
-    const int frames = std::atoi(probeStream(avi, "v:0")["nb_read_frames"].c_str());
-    EXPECT_GT(frames, 0);
-    EXPECT_EQ(decodedAudio(avi).size(), size_t(frames) * 44100 / 40 * 4);
-    EXPECT_EQ(decodeErrors(avi), "");
+    // An .mp4 plays only once its index is written: stopping writes it too.
+    struct Case {
+        std::string out, codec;
+        uintmax_t grown;  // bytes in the file before it is stopped
+    };
+    for (const Case& c : {Case{"glimmertide.avi", "raw", 4'000'000}, Case{"stopped.mp4", "h264", 100'000}}) {
+        SCOPED_TRACE(c.out);
+        const std::string file = (dir / c.out).string();
+        const pid_t pid = start({"video", "codec=" + c.codec, "out=" + c.out});
+        // Wait until some frames are in, then stop it the way a shell or a service manager would.
+        for (int i = 0; i < 600 && (!fs::exists(file) || fs::file_size(file) < c.grown); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        kill(pid, SIGTERM);
+        const Outcome run = wait(pid);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("Video was rendered"), std::string::npos) << run.err;
+        const int frames = std::atoi(probeStream(file, "v:0")["nb_read_frames"].c_str());
+        EXPECT_GT(frames, 0);
+        EXPECT_EQ(decodeErrors(file), "");
+        if (c.out.ends_with(".avi")) {
+            EXPECT_EQ(decodedAudio(file).size(), size_t(frames) * 44100 / 40 * 4);
+        }
+    }
 }
 
 TEST_F(ProgramRecording, FullDiskEndsWithTheWriteErrorAndStatusOne) {
     fs::create_symlink("/dev/full", avi);
-    const Outcome run = runProgram({"video", "codec=raw", "fps", "1"});
+    fs::create_symlink("/dev/full", dir / "full.mkv");
+    Outcome run = runProgram({"video", "codec=raw", "fps", "1"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Couldn't write to avi stream - 'No space left on device'"), std::string::npos) << run.err;
+    run = runProgram({"video", "out=full.mkv", "fps", "1"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Couldn't write to mkv stream - 'No space left on device'"), std::string::npos) << run.err;
 }
 
-TEST_F(ProgramRecording, UnknownCodecOrTooHighARateIsRefusedBeforeTheFileIsTouched) {
+TEST_F(ProgramRecording, UnknownCodecFileTypeOrTooHighARateIsRefusedBeforeTheFileIsTouched) {
     std::ofstream(avi) << "an earlier recording";
     Outcome run = runProgram({"video", "codec=divx"});
     EXPECT_EQ(run.status, 1);
@@ -68,6 +83,16 @@ TEST_F(ProgramRecording, UnknownCodecOrTooHighARateIsRefusedBeforeTheFileIsTouch
     EXPECT_EQ(run.err, "glimmertide: cannot record at 99999999999 frames per second (at most 1000)\n");
     std::ifstream in(avi);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier recording");
+
+    // The file type and a codec that does not go into it are refused before the scenes load.
+    run = runProgram({"video", "out=show.mov"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "glimmertide: unknown file type of 'show.mov': recordings are .avi, .mp4, .mkv or .webm\n");
+    EXPECT_FALSE(fs::exists(dir / "show.mov"));
+    run = runProgram({"video", "out=show.webm", "codec=h264"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "glimmertide: codec=h264 does not go into .webm files, which take: vp9\n");
+    EXPECT_FALSE(fs::exists(dir / "show.webm"));
 }
 
 }  // namespace

@@ -9,32 +9,6 @@
 
 namespace {
 
-struct Recording {
-    std::string codec = "raw";
-    int fps = 40;
-    int frames = 10;
-    bool sound = true;
-    size_t soundBytes = 10'000'000;
-    int cancelAt = -1;  // the frame loop's check reports a cancel before this frame
-    RecorderLimits limits = {};
-};
-
-// Runs a frame loop like the program's: check for a cancel, then hand the frame over.
-int record(const std::string& file, const Recording& r) {
-    SyntheticFrames frames(320, 240);
-    SyntheticSound sound(r.soundBytes);
-    RecorderUi ui = quietUi();
-    int frame = 0;
-    ui.cancelRequested = [&] { return frame == r.cancelAt; };
-    AviRecorder recorder(ui, file.c_str(), 320, 240, r.sound, r.fps, 44100, 16, r.codec, r.limits);
-    recorder.attachFrameSource(&frames, r.sound ? &sound : nullptr);
-    for (frame = 0; frame < r.frames; ++frame) {
-        if (recorder.aborted()) break;
-        recorder.frameDone(frame * 100 / r.frames);
-    }
-    return recorder.framesWritten();
-}
-
 class RecorderTest : public ::testing::Test {
 protected:
     void TearDown() override { std::remove(file.c_str()); }
@@ -159,14 +133,22 @@ TEST_F(RecorderTest, CompressedStreamsDeclareTheirFourcc) {
 }
 
 TEST_F(RecorderTest, CancelledAtFrameKHoldsKFramesAndDecodesCleanly) {
-    Recording r;
-    r.codec = "ffv1";
-    r.frames = 30;
-    r.cancelAt = 7;
-    EXPECT_EQ(record(file, r), 7);
-    EXPECT_EQ(probeStream(file, "v:0")["nb_read_frames"], "7");
-    EXPECT_EQ(decodedAudio(file).size(), size_t(7 * 44100 / 40) * 4);
-    EXPECT_EQ(decodeErrors(file), "");
+    // An .mp4 plays only once its index is written: stopping must write it too.
+    for (const char* name : {"cancelled.avi", "cancelled.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string stopped = scratchFile(name);
+        Recording r;
+        r.codec = stopped.ends_with(".avi") ? "ffv1" : "";
+        r.frames = 30;
+        r.cancelAt = 7;
+        EXPECT_EQ(record(stopped, r), 7);
+        EXPECT_EQ(probeStream(stopped, "v:0")["nb_read_frames"], "7");
+        EXPECT_EQ(decodeErrors(stopped), "");
+        if (stopped.ends_with(".avi")) {
+            EXPECT_EQ(decodedAudio(stopped).size(), size_t(7 * 44100 / 40) * 4);
+        }
+        std::remove(stopped.c_str());
+    }
 }
 
 TEST_F(RecorderTest, SoundOffGivesOneVideoStream) {
@@ -247,11 +229,15 @@ TEST(RecorderFatal, MessagesUseTheSystemTextOrAnExclamationMark) {
 
 TEST(RecorderFatalDeathTest, FullDeviceEndsWithWriteErrorAndStatusOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A name without the process id: the death test's child runs in a process of its own.
+    const char* full = "video_test_full.avi";
+    std::remove(full);
+    ASSERT_EQ(symlink("/dev/full", full), 0);
     EXPECT_EXIT(
         {
             Recording r;
             r.frames = 3;
-            record("/dev/full", r);
+            record(full, r);
         },
         ::testing::ExitedWithCode(1), "Error!: Couldn't write to avi stream - 'No space left on device'");
     // Frames are written a frame behind: the failure of the only frame surfaces when the file closes.
@@ -259,9 +245,10 @@ TEST(RecorderFatalDeathTest, FullDeviceEndsWithWriteErrorAndStatusOne) {
         {
             Recording r;
             r.frames = 1;
-            record("/dev/full", r);
+            record(full, r);
         },
         ::testing::ExitedWithCode(1), "Error!: Couldn't write to avi stream - 'No space left on device'");
+    std::remove(full);
 }
 
 TEST(RecorderFatalDeathTest, UnopenableFileEndsWithOpenError) {
@@ -270,24 +257,30 @@ TEST(RecorderFatalDeathTest, UnopenableFileEndsWithOpenError) {
                 ::testing::ExitedWithCode(1), "Couldn't open avi file! - 'No such file or directory'");
 }
 
-TEST(RecorderFatalDeathTest, UnknownOrCancelledCodecIsAnAbortedDialogAndLeavesTheFileAsItWas) {
+TEST(RecorderFatalDeathTest, RefusedCodecsAndFileTypesLeaveTheFileAsItWas) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // A name without the process id: the death test's child runs in a process of its own.
-    const std::string file = "video_test_kept.avi";
     const std::string before = "an earlier recording";
-    std::FILE* earlier = std::fopen(file.c_str(), "wb");
-    ASSERT_TRUE(earlier);
-    std::fputs(before.c_str(), earlier);
-    std::fclose(earlier);
-    EXPECT_EXIT(AviRecorder(quietUi(), file.c_str(), 320, 240, true, 40, 44100, 16, "divx"),
-                ::testing::ExitedWithCode(1), "avi dialog was aborted!\nUnknown codec 'divx'; codecs: raw, mjpeg, ffv1");
-    RecorderUi ui = quietUi();
-    ui.chooseCodec = [](const std::vector<std::string>&) { return -1; };
-    EXPECT_EXIT(AviRecorder(ui, file.c_str(), 320, 240, true, 40, 44100, 16, ""), ::testing::ExitedWithCode(1),
-                "avi dialog was aborted!\nCodecs: raw, mjpeg, ffv1");
-    const std::vector<uint8_t> after = readFile(file);
-    EXPECT_EQ(std::string(after.begin(), after.end()), before);
-    std::remove(file.c_str());
+    // Names without the process id: the death test's child runs in a process of its own.
+    auto expectRefused = [&](const char* file, const RecorderUi& ui, const char* codec, const char* message) {
+        SCOPED_TRACE(file);
+        std::FILE* earlier = std::fopen(file, "wb");
+        ASSERT_TRUE(earlier);
+        std::fputs(before.c_str(), earlier);
+        std::fclose(earlier);
+        EXPECT_EXIT(AviRecorder(ui, file, 320, 240, true, 40, 44100, 16, codec), ::testing::ExitedWithCode(1), message);
+        const std::vector<uint8_t> after = readFile(file);
+        EXPECT_EQ(std::string(after.begin(), after.end()), before);
+        std::remove(file);
+    };
+    expectRefused("video_test_kept.avi", quietUi(), "divx",
+                  "avi dialog was aborted!\nUnknown codec 'divx'; codecs: raw, mjpeg, ffv1");
+    RecorderUi cancelling = quietUi();
+    cancelling.chooseCodec = [](const std::vector<std::string>&) { return -1; };
+    expectRefused("video_test_kept.avi", cancelling, "", "avi dialog was aborted!\nCodecs: raw, mjpeg, ffv1");
+    expectRefused("video_test_kept.webm", quietUi(), "h264",
+                  "Error!: codec=h264 does not go into .webm files, which take: vp9");
+    expectRefused("video_test_kept.mov", quietUi(), "",
+                  "unknown file type of 'video_test_kept.mov': recordings are .avi, .mp4, .mkv or .webm");
 }
 
 TEST(RecorderCodecChoice, MenuPickOrDefaultWhenNobodyCanBeAsked) {

@@ -135,6 +135,28 @@ std::string scratchFile(const std::string& name) {
     return std::string("video_test_") + std::to_string(getpid()) + "_" + name;
 }
 
+int record(const std::string& file, const Recording& r) {
+    SyntheticFrames frames(320, 240);
+    SyntheticSound sound(r.soundBytes);
+    RecorderUi ui = quietUi();
+    int frame = 0;
+    ui.cancelRequested = [&] { return frame == r.cancelAt; };
+    AviRecorder recorder(ui, file.c_str(), 320, 240, r.sound, r.fps, 44100, 16, r.codec, r.limits);
+    recorder.attachFrameSource(&frames, r.sound ? &sound : nullptr);
+    for (frame = 0; frame < r.frames; ++frame) {
+        if (recorder.aborted()) break;
+        recorder.frameDone(frame * 100 / r.frames);
+    }
+    return recorder.framesWritten();
+}
+
+std::string firstFrameTime(const std::string& file, const std::string& stream) {
+    const std::string out = runCommand("ffprobe -v error -select_streams " + stream +
+                                       " -show_entries frame=best_effort_timestamp_time -read_intervals %+1"
+                                       " -of default=nw=1:nk=1 '" + file + "'");
+    return out.substr(0, out.find('\n'));
+}
+
 RecorderUi quietUi() {
     RecorderUi ui;
     ui.progressOut = nullptr;

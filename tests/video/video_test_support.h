@@ -67,5 +67,22 @@ uint16_t le16(const std::vector<uint8_t>& bytes, uint64_t offset);
 // A scratch file name in the test's working directory, removed by the caller.
 std::string scratchFile(const std::string& name);
 
+// A short recording of synthetic frames and sound through a frame loop like the program's: check
+// for a cancel, then hand the frame over.
+struct Recording {
+    std::string codec = "raw";  // "": the container's default
+    int fps = 40;
+    int frames = 10;
+    bool sound = true;
+    size_t soundBytes = 10'000'000;
+    int cancelAt = -1;  // the frame loop's check reports a cancel before this frame
+    RecorderLimits limits = {};
+};
+// Returns the frames written.
+int record(const std::string& file, const Recording& r);
+
+// The time of a stream's ("v", "a") first decoded frame, as ffprobe prints it.
+std::string firstFrameTime(const std::string& file, const std::string& stream);
+
 // A quiet user interface: boxes to stderr, no progress output.
 RecorderUi quietUi();
