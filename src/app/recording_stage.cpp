@@ -10,6 +10,7 @@
 
 #include "app/options.h"
 #include "app/stages.h"
+#include "math/projection.h"
 #include "platform/audio.h"
 #include "platform/message_box.h"
 #include "platform/terminal.h"
@@ -85,7 +86,8 @@ bool recordingRequestValid(const std::string& commandLine, const RunState& run) 
 
 void createRecorder(RunState& run) {
     terminal::catchInterrupts();
-    g_recorder = std::make_unique<AviRecorder>(recorderUi(run.videoFile), run.videoFile.c_str(), 320, 240, run.soundOn,
+    g_recorder = std::make_unique<AviRecorder>(recorderUi(run.videoFile), run.videoFile.c_str(),
+                                               projection::kPictureWidth, projection::kPictureHeight, run.soundOn,
                                                static_cast<int>(run.framesPerSecond), 44100, 16, run.videoCodec);
 }
 
