@@ -64,10 +64,10 @@ AvContainer::~AvContainer() {
 std::unique_ptr<Container> AvContainer::make(const ContainerFormat& format, const ContainerSettings& settings,
                                              int* error) {
     std::unique_ptr<AvContainer> av(new AvContainer(settings));
-    *error = av->setUp(avFormatOf(format).muxer);
+    const AvFormat& f = avFormatOf(format);
+    *error = av->setUp(f.muxer);
+    if (!*error && settings.sound) *error = av->setUpSound(f.audioEncoder, f.audioBitRate);
     if (*error) return nullptr;
-    if (settings.sound && (*error = av->setUpSound(avFormatOf(format).audioEncoder, avFormatOf(format).audioBitRate)))
-        return nullptr;
     return av;
 }
 
@@ -116,11 +116,10 @@ int AvContainer::setUpSound(const char* encoderName, int64_t bitRate) {
     if (!audioStream_) return AVERROR(ENOMEM);
     audioStream_->time_base = audio_->time_base;
 #if LIBAVFORMAT_VERSION_INT <= AV_VERSION_INT(59, 30, 100)
-    // These versions store Opus's priming delay as CodecDelay but also move every track later by
-    // it, so the picture would start 7 ms after the sound. Starting the sound's time stamps at 0
-    // (as newer versions do in the muxer) leaves the delay to CodecDelay alone.
-    if (std::string(format_->oformat->name) != "mp4" && audio_->codec_id == AV_CODEC_ID_OPUS)
-        soundShift_ = audio_->initial_padding;
+    // Their Matroska muxer stores Opus's priming delay as CodecDelay but also moves every track
+    // later by it, so the picture would start 7 ms after the sound. Starting the sound's time
+    // stamps at 0 (as newer versions do in the muxer) leaves the delay to CodecDelay alone.
+    if (audio_->codec_id == AV_CODEC_ID_OPUS) soundShift_ = audio_->initial_padding;
 #endif
     result = avcodec_parameters_from_context(audioStream_->codecpar, audio_);
     return result < 0 ? result : 0;

@@ -1,7 +1,8 @@
 #pragma once
-// AviRecorder: writes every presented frame and its share of the soundtrack into an AVI file.
-// After frame k exactly k × sampleRate / fps samples (truncated) have been written, so picture and
-// sound stay aligned to within one sample.
+// AviRecorder: writes every presented frame and its share of the soundtrack into the recording's
+// file, an AVI or one of the containers its extension picks (container.h). After frame k exactly
+// k × sampleRate / fps samples (truncated) have been written, so picture and sound stay aligned to
+// within one sample.
 //
 // The frame loop only reads the picture back; compressing and writing run on a worker thread one
 // frame behind, so the next frame renders while this one is encoded. A write error is reported at
@@ -68,7 +69,8 @@ struct RecorderLimits {
 
 class AviRecorder {
 public:
-    // codec: a name from availableVideoCodecs(), or empty to ask (chooseCodec) or take the default.
+    // codec: a name from containerCodecs() for the file's extension, or empty for the container's
+    // default (an AVI may ask with chooseCodec instead).
     AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound, int framesPerSecond,
                 int sampleRate, int bitsPerSample, const std::string& codec, RecorderLimits limits = {});
     ~AviRecorder();  // closes the file
