@@ -151,7 +151,8 @@ std::string_view ChunkWalk::peekString() const {
 }
 
 // Looks for id at the cursor and the following bytes, at most searchBound positions (at least
-// one), one byte at a time. On a hit the cursor moves there; otherwise it stays.
+// one), one byte at a time. On a hit the cursor moves there; otherwise it stays. The index answers
+// as that byte-by-byte search would, without going over the same bytes search after search.
 uint16_t ChunkWalk::findChunk(uint16_t id) {
     uint64_t positions = searchBound_ > 0 ? uint64_t(searchBound_) : 1;
     if (size_ < 2 || cursor_ > size_ - 2) return 0;
