@@ -157,10 +157,12 @@ TEST(KImage, WarningThatLosesNoDataStillLoads) {
               std::vector<uint8_t>(clean.pixels(), clean.pixels() + 40 * 24 * 3));
 }
 
-#if !defined(__SANITIZE_ADDRESS__)
 // A picture too large for the memory left: the read error, and no "Failed!" line (nothing was
 // decoded). The address space is capped for the moment, so the 12 GB request fails for certain.
 TEST(KImage, FailedPixelAllocationRaisesTheReadError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reports failed allocations itself";
+#else
     Environment env;
     std::vector<uint8_t> huge = scenetest::solidJpeg(16, 16, {9, 9, 9});
     const size_t sof = frameHeader(huge);
@@ -183,7 +185,7 @@ TEST(KImage, FailedPixelAllocationRaisesTheReadError) {
     EXPECT_FALSE(env.logged("{KImage::KImage()}: Reading " + name + "...Failed!"));
     EXPECT_EQ(image.pixels(), nullptr);
     EXPECT_TRUE(KImage(fine.c_str(), -1, -1).loaded()) << "the reader serves the next image";
-}
 #endif
+}
 
 }  // namespace
