@@ -1,9 +1,7 @@
 #include "loader3ds/occurrence_index.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 OccurrenceIndex::OccurrenceIndex(const uint8_t* data, size_t size)
     : data_(data),
@@ -33,16 +31,20 @@ uint64_t OccurrenceIndex::scan(uint16_t id, uint64_t from, uint64_t end) const {
     return end;
 }
 
-uint32_t* OccurrenceIndex::table(uint16_t id) {
-    std::unique_ptr<uint32_t[], Free>& table = tables_[id];
-    if (!table) {
-        // Zeroed (kUnknown) pages come from the system as they are touched: a search touches only
-        // the part of the table it passes.
-        table.reset(static_cast<uint32_t*>(std::calloc(blocks_ + 1, sizeof(uint32_t))));
-        if (!table) throw std::bad_alloc();
-        table[blocks_] = uint32_t(positions_) + 1;  // no occurrence beyond the last block
+OccurrenceIndex::Table& OccurrenceIndex::table(uint16_t id) {
+    Table& table = tables_[id];
+    if (table.empty()) {
+        table.resize((blocks_ >> kPageBits) + 1);
+        entry(table, blocks_) = uint32_t(positions_) + 1;  // no occurrence beyond the last block
     }
-    return table.get();
+    return table;
+}
+
+uint32_t& OccurrenceIndex::entry(Table& table, uint64_t block) {
+    std::unique_ptr<uint32_t[]>& page = table[block >> kPageBits];
+    if (!page) [[unlikely]]
+        page = std::make_unique<uint32_t[]>(size_t(1) << kPageBits);  // all kUnknown
+    return page[block & ((uint64_t(1) << kPageBits) - 1)];
 }
 
 // The first occurrence at or after the start of `block`, looked for no further than the block
@@ -51,28 +53,28 @@ uint32_t* OccurrenceIndex::table(uint16_t id) {
 // points at the answer or, when the search stopped short of one, at the first block still to be
 // scanned.
 uint64_t OccurrenceIndex::firstFromBlock(uint16_t id, uint64_t block, uint64_t end) {
-    uint32_t* entries = table(id);
+    Table& entries = table(id);
     const uint64_t reach = (end + kBlock - 1) / kBlock;  // blocks that hold positions before end
     uint64_t k = block;
     uint32_t answer = kUnknown;
     while (answer == kUnknown) {
-        const uint32_t entry = entries[k];
-        if (isScanFrom(entry)) {
-            k = entry & ~kScanFrom;
-        } else if (entry != kUnknown) {
-            answer = entry;
+        const uint32_t known = entry(entries, k);
+        if (isScanFrom(known)) {
+            k = known & ~kScanFrom;
+        } else if (known != kUnknown) {
+            answer = known;
         } else if (k >= reach) {
             answer = kScanFrom | uint32_t(k);
         } else {
             // Up to kRun unknown blocks in one scan: fewer calls, and a hit early in the run
             // wastes little of the look at the entries.
             uint64_t stop = k + 1;
-            while (stop < reach && stop - k < kRun && entries[stop] == kUnknown) ++stop;
+            while (stop < reach && stop - k < kRun && entry(entries, stop) == kUnknown) ++stop;
             const uint64_t runEnd = std::min(stop * kBlock, positions_);
             const uint64_t p = scan(id, k * kBlock, runEnd);
             if (p < runEnd) {
                 k = p / kBlock;
-                entries[k] = answer = uint32_t(p) + 1;
+                entry(entries, k) = answer = uint32_t(p) + 1;
             } else {
                 k = stop;
             }
@@ -80,9 +82,10 @@ uint64_t OccurrenceIndex::firstFromBlock(uint16_t id, uint64_t block, uint64_t e
     }
     // The same path again, pointing every entry on it at the answer.
     for (uint64_t j = block; j < k;) {
-        const uint32_t entry = entries[j];
-        entries[j] = answer;
-        j = isScanFrom(entry) ? entry & ~kScanFrom : j + 1;
+        uint32_t& known = entry(entries, j);
+        const uint32_t next = isScanFrom(known) ? known & ~kScanFrom : uint32_t(j + 1);
+        known = answer;
+        j = next;
     }
     return isScanFrom(answer) ? end : answer - 1;
 }
