@@ -86,9 +86,10 @@ std::string readName(Cursor& in, int first) {
     return name;
 }
 
-// A size field read like strtol (leading blanks, a sign, digits up to the first non-digit);
-// the rest up to and including the next "@" is skipped. Values beyond 32 bits saturate.
-int64_t readSize(Cursor& in, int first) {
+// A size field read like a 32-bit strtol (leading blanks, a sign, digits up to the first
+// non-digit, saturating at the 32-bit limits); the rest up to and including the next "@" is
+// skipped.
+int32_t readSize(Cursor& in, int first) {
     int c = first;
     while (isBlank(c)) c = need(in);
     bool negative = false;
@@ -100,7 +101,7 @@ int64_t readSize(Cursor& in, int first) {
     for (; c >= '0' && c <= '9'; c = need(in))
         value = std::min<int64_t>(value * 10 + (c - '0'), int64_t(INT32_MAX) + 1);
     while (c != '@') c = need(in);
-    return negative ? -value : value;
+    return int32_t(negative ? -value : std::min<int64_t>(value, INT32_MAX));
 }
 
 void parse(Cursor& in, int64_t length, std::vector<ArchiveEntry>& entries) {
@@ -113,28 +114,24 @@ void parse(Cursor& in, int64_t length, std::vector<ArchiveEntry>& entries) {
         c = need(in);
         if (c == '@') return;
     }
-    std::vector<int64_t> sizes;
     for (;;) {
         std::string name = readName(in, c);
         c = need(in);
         if (c == '@') break;  // a name followed by "@@" ends the directory without an entry
-        int64_t size = readSize(in, c);
+        int32_t size = readSize(in, c);
         if (entries.size() == kMaxEntries) throw Failure{kBadDirectory, "more than 1024 entries"};
-        entries.push_back({std::move(name), 0, 0});
-        sizes.push_back(size);
+        entries.push_back({std::move(name), size, 0});
         c = need(in);
         if (c == '@') break;  // the terminator
     }
 
-    // File data follows the terminator back to back, in directory order.
+    // File data follows the terminator back to back, in directory order. The sizes are taken as
+    // they stand: an entry that runs past the end of the file (or has a negative size) only fails
+    // when it is read, and the others stay readable.
     int64_t offset = in.position();
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (sizes[i] < 0) throw Failure{kBadDirectory, "a size is negative"};
-        int64_t end = offset + sizes[i];
-        if (end > length || end > INT32_MAX) throw Failure{kBadDirectory, "a file runs past the end of the archive"};
-        entries[i].size = int32_t(sizes[i]);
-        entries[i].offset = int32_t(offset);
-        offset = end;
+    for (ArchiveEntry& entry : entries) {
+        entry.offset = offset;
+        offset += entry.size;
     }
 }
 

@@ -64,7 +64,11 @@ const FileServer::Archive::Entry* FileServer::Archive::find(const char* name) co
 
 FileData FileServer::Archive::read(const Entry& entry) const {
     FilePtr file(std::fopen(path_.c_str(), "rb"));
-    if (!file || entry.size < 0 || std::fseek(file.get(), entry.offset, SEEK_SET) != 0) return {};
+    if (!file || entry.size < 0 || entry.offset < 0) return {};
+    // Checked before the buffer is taken: a size that runs past the end claims up to 2 GiB.
+    if (std::fseek(file.get(), 0, SEEK_END) != 0 || std::ftell(file.get()) - entry.offset < entry.size ||
+        std::fseek(file.get(), long(entry.offset), SEEK_SET) != 0)
+        return {};
     auto bytes = std::make_unique<uint8_t[]>(size_t(entry.size));
     if (std::fread(bytes.get(), 1, size_t(entry.size), file.get()) != size_t(entry.size)) return {};
     return FileData::owned(std::move(bytes));

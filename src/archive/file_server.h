@@ -38,10 +38,12 @@ public:
     // The archive's directory in memory.
     class Archive {
     public:
+        // Offsets follow from the sizes alone, so an entry may lie (partly) beyond the end of
+        // the file; reading it then fails.
         struct Entry {
             std::string name;
             int32_t size = 0;
-            int32_t offset = 0;
+            int64_t offset = 0;  // from the start of the file
         };
         // Reads the directory of the archive at path, reading the file only as far as the end of
         // the directory. Returns 0, or -1 cannot open, -2 seek failed, -3 empty file, -4 short
@@ -53,7 +55,8 @@ public:
         const char* failureReason() const { return reason_; }
         // First entry whose full or base name matches (ASCII case-insensitive), or null.
         const Entry* find(const char* name) const;
-        // A fresh copy of an entry's bytes, or empty if the archive cannot be read.
+        // A fresh copy of an entry's bytes, or empty if the archive cannot be read or does not
+        // hold all of them.
         FileData read(const Entry& entry) const;
 
     private:

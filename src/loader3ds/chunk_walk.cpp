@@ -97,6 +97,7 @@ ChunkWalk::ChunkWalk(K3DSContainer& container, const uint8_t* data, size_t size)
       prefix_(container.prefix_),
       data_(data),
       size_(data ? size : 0),
+      index_(data, size_),
       currentMesh_(container.meshes_.get()),
       currentLight_(container.lights_.get()),
       currentCamera_(container.cameras_.get()) {}
@@ -150,25 +151,17 @@ std::string_view ChunkWalk::peekString() const {
 }
 
 // Looks for id at the cursor and the following bytes, at most searchBound positions (at least
-// one), one byte at a time. On a hit the cursor moves there; otherwise it stays.
+// one), one byte at a time. On a hit the cursor moves there; otherwise it stays. The index answers
+// as that byte-by-byte search would, without going over the same bytes search after search.
 uint16_t ChunkWalk::findChunk(uint16_t id) {
     uint64_t positions = searchBound_ > 0 ? uint64_t(searchBound_) : 1;
     if (size_ < 2 || cursor_ > size_ - 2) return 0;
     // Only positions where a whole u16 lies inside the image.
     uint64_t end = std::min<uint64_t>(cursor_ + positions, size_ - 1);
-    const uint8_t low = id & 0xFF, high = id >> 8;
-    const uint8_t* p = data_ + cursor_;
-    const uint8_t* last = data_ + end;
-    while (p < last) {
-        p = static_cast<const uint8_t*>(std::memchr(p, low, last - p));
-        if (!p) return 0;
-        if (p[1] == high) {
-            cursor_ = p - data_;
-            return id;
-        }
-        ++p;
-    }
-    return 0;
+    uint64_t hit = index_.find(id, cursor_, end);
+    if (hit == end) return 0;
+    cursor_ = hit;
+    return id;
 }
 
 void ChunkWalk::skip() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "loader3ds/k3ds_container.h"
+#include "loader3ds/occurrence_index.h"
 #include "loader3ds/trace_text.h"
 
 class ChunkWalk {
@@ -86,6 +87,7 @@ private:
     const std::string& prefix_;
     const uint8_t* data_;
     size_t size_;
+    OccurrenceIndex index_;  // answers findChunk
 
     uint64_t cursor_ = 0;
     uint64_t chunkStart_ = 0;

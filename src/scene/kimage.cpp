@@ -1,25 +1,102 @@
 #include "scene/kimage.h"
 
-#include <turbojpeg.h>
-
+#include <csetjmp>
+#include <cstdio>
 #include <new>
+
+#include <jpeglib.h>
+#include <jerror.h>  // after jpeglib.h: the message codes
 
 #include "app/debug_server.h"
 #include "app/exception.h"
 
 namespace {
 
-// The decompressor every image shares, and the number of loaded images that keep it alive.
-tjhandle readerState = nullptr;
-int usage = 0;
+// The decompressor every image shares. Errors leave through a jump back into the call that
+// started the work (readHeader, decode), which then resets the decompressor for the next image.
+struct Reader {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    std::jmp_buf failed;
+};
 
-bool isPowerOfTwo(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
+Reader* readerState = nullptr;
+int usage = 0;  // loaded images that keep the reader alive
 
-// The decompressor is left mid-stream by a failed read and refuses every later one; swap it for a
-// fresh one so that the shared state stays usable.
-void renewReaderState() {
-    if (readerState) tjDestroy(readerState);
-    readerState = tjInitDecompress();
+[[noreturn]] void jumpBack(j_common_ptr info) { std::longjmp(static_cast<Reader*>(info->client_data)->failed, 1); }
+
+// Warnings that mean picture data is missing or damaged (the data ends early, a segment is cut
+// short, codes are bad): the decoder fills in what it lacks, and that is not the picture. Every
+// other warning (extraneous bytes before a marker, an unknown JFIF revision...) is recovered
+// from completely, and the picture loads.
+void onMessage(j_common_ptr info, int level) {
+    if (level >= 0) return;  // trace messages
+    switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF: case JWRN_HIT_MARKER: case JWRN_MUST_RESYNC: case JWRN_HUFF_BAD_CODE: case JWRN_ARITH_BAD_CODE:
+        jumpBack(info);
+    default:
+        return;
+    }
+}
+
+Reader* createReader() {
+    auto* reader = new (std::nothrow) Reader();
+    if (!reader) return nullptr;
+    reader->info.err = jpeg_std_error(&reader->errors);
+    reader->errors.error_exit = jumpBack;
+    reader->errors.emit_message = onMessage;
+    reader->errors.output_message = [](j_common_ptr) {};  // nothing goes to stderr
+    reader->info.client_data = reader;
+    if (setjmp(reader->failed)) {
+        delete reader;
+        return nullptr;
+    }
+    jpeg_create_decompress(&reader->info);
+    return reader;
+}
+
+void destroyReader() {
+    jpeg_destroy_decompress(&readerState->info);
+    delete readerState;
+    readerState = nullptr;
+}
+
+// The picture's own size, read from its headers; false if the bytes are not a JPEG the reader
+// can decode. On success the reader waits for decode or jpeg_abort_decompress.
+bool readHeader(Reader& r, const uint8_t* data, int32_t size, int& width, int& height) {
+    if (setjmp(r.failed)) {
+        jpeg_abort_decompress(&r.info);
+        return false;
+    }
+    jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&r.info, TRUE) != JPEG_HEADER_OK || r.info.image_width == 0 || r.info.image_height == 0) {
+        jpeg_abort_decompress(&r.info);
+        return false;
+    }
+    r.info.out_color_space = JCS_RGB;  // grey and colour alike
+    width = int(r.info.image_width);
+    height = int(r.info.image_height);
+    return true;
+}
+
+// Decodes the picture whose header was read into width x height x 3 bytes, top row first.
+bool decode(Reader& r, uint8_t* pixels, int width, int height) {
+    if (setjmp(r.failed)) {
+        jpeg_abort_decompress(&r.info);
+        return false;
+    }
+    jpeg_start_decompress(&r.info);
+    if (r.info.output_components != 3 || int(r.info.output_width) != width || int(r.info.output_height) != height) {
+        jpeg_abort_decompress(&r.info);
+        return false;
+    }
+    const size_t stride = size_t(width) * 3;
+    while (r.info.output_scanline < r.info.output_height) {
+        JSAMPROW row = pixels + r.info.output_scanline * stride;
+        jpeg_read_scanlines(&r.info, &row, 1);
+    }
+    jpeg_finish_decompress(&r.info);
+    return true;
 }
 
 }  // namespace
@@ -69,8 +146,8 @@ int KImage::load(const char* name, int width, int height) {
 
     if (usage == 0) {
         log.write("{KImage::KImage()}: Usage count equals zero - allocating shared data...", 5);
-        // A failed earlier load may have left a decompressor behind; reuse it rather than leak it.
-        if (!readerState) readerState = tjInitDecompress();
+        // A failed earlier load may have left a reader behind; reuse it rather than leak it.
+        if (!readerState) readerState = createReader();
         if (!readerState) {
             log.write(failed.c_str(), 0);
             raise(errors::couldntInitImageReader);
@@ -80,13 +157,8 @@ int KImage::load(const char* name, int width, int height) {
     data_ = fileServer().getFileData(shown);
     fileSize_ = fileServer().getFileSize(shown);
 
-    int jpegWidth = 0, jpegHeight = 0, subsampling = 0, colourspace = 0;
-    const bool header = data_ && fileSize_ > 0 &&
-                        tjDecompressHeader3(readerState, data_.get(), static_cast<unsigned long>(fileSize_),
-                                            &jpegWidth, &jpegHeight, &subsampling, &colourspace) == 0 &&
-                        jpegWidth > 0 && jpegHeight > 0;
-    if (!header) {
-        renewReaderState();
+    int jpegWidth = 0, jpegHeight = 0;
+    if (!data_ || fileSize_ <= 0 || !readHeader(*readerState, data_.get(), fileSize_, jpegWidth, jpegHeight)) {
         log.write(failed.c_str(), 0);
         raise(errors::couldntReadFile, shown);
     }
@@ -94,19 +166,19 @@ int KImage::load(const char* name, int width, int height) {
     width_ = width == -1 ? jpegWidth : width;
     height_ = height == -1 ? jpegHeight : height;
 
-    // Always decoded at the file's own size, grey and colour alike, to RGB.
-    const size_t bytes = size_t(jpegWidth) * size_t(jpegHeight) * 3;
-    pixels_.reset(new (std::nothrow) uint8_t[bytes]);
-    if (!pixels_) raise(errors::outOfMemory);
+    // Always decoded at the file's own size. Without the memory for it the picture cannot be
+    // read: the same error as for bad data, but no "Failed!" line, as nothing was decoded.
+    pixels_.reset(new (std::nothrow) uint8_t[size_t(jpegWidth) * size_t(jpegHeight) * 3]);
+    if (!pixels_) {
+        jpeg_abort_decompress(&readerState->info);
+        raise(errors::couldntReadFile, shown);
+    }
     decodedWidth_ = jpegWidth;
     decodedHeight_ = jpegHeight;
 
-    // Damaged data (a truncated file among them) only raises a warning in the decoder; stop there.
-    const int decoded = tjDecompress2(readerState, data_.get(), static_cast<unsigned long>(fileSize_), pixels_.get(),
-                                      jpegWidth, 0, jpegHeight, TJPF_RGB, TJFLAG_STOPONWARNING);
+    const bool decoded = decode(*readerState, pixels_.get(), jpegWidth, jpegHeight);
     data_ = FileData();  // the compressed bytes are no longer needed
-    if (decoded != 0) {
-        renewReaderState();
+    if (!decoded) {
         log.write(failed.c_str(), 0);
         pixels_.reset();
         decodedWidth_ = decodedHeight_ = 0;
@@ -119,10 +191,7 @@ int KImage::load(const char* name, int width, int height) {
     return usage;
 }
 
-bool KImage::fitsTexture() const {
-    return pixels_ && width_ == decodedWidth_ && height_ == decodedHeight_ && isPowerOfTwo(width_) &&
-           isPowerOfTwo(height_);
-}
+bool KImage::fitsTexture() const { return pixels_ && width_ == decodedWidth_ && height_ == decodedHeight_; }
 
 void KImage::release() {
     DebugServer& log = debugServer();
@@ -138,8 +207,7 @@ void KImage::release() {
     if (!loaded_) return;
     loaded_ = 0;
     if (--usage == 0) {
-        tjDestroy(readerState);
-        readerState = nullptr;
+        destroyReader();
         log.write("{KImage::KImage()}: Usage count dropped to zero - freeing shared data...Done.", 4);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // KImage: one JPEG picture from the FileServer, decoded into width x height x 3 bytes of RGB, top
-// row first, no row padding, ready for glTexImage2D. All images share one decompressor, created
-// when the first image loads and destroyed when the last loaded image goes away.
+// row first, no row padding, ready for glTexImage2D. All images share one decompressor (libjpeg),
+// created when the first image loads and destroyed when the last loaded image goes away.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,7 +19,8 @@ public:
 
     // Decodes the named file at its own size. width and height record the image's size, -1 meaning
     // the file's own (every caller passes -1). Returns the new usage count. Raises
-    // errors::couldntReadFile when the file is missing or cannot be decoded, and
+    // errors::couldntReadFile when the file is missing, cannot be decoded whole (a decoder warning
+    // that loses picture data counts) or its pixels cannot be allocated, and
     // errors::couldntInitImageReader when the decompressor cannot be created.
     int load(const char* name, int width, int height);
 
@@ -29,8 +30,8 @@ public:
     int height() const { return height_; }
     const char* name() const { return name_.c_str(); }
 
-    // True when the image can feed a GL 1.1 texture: pixels exist, the recorded size is the size
-    // they were decoded at (so GL reads exactly the buffer), and both sides are powers of two.
+    // True when the image can feed a texture: pixels exist and the recorded size is the size they
+    // were decoded at, so GL reads exactly the buffer.
     bool fitsTexture() const;
 
     // Images loaded and not yet destroyed.

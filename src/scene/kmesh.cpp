@@ -199,8 +199,8 @@ void KMesh::loadTextures() {
 }
 
 void KMesh::uploadTextures() {
-    // GL 1.1 takes only power-of-two sides, and reads width x height x 3 bytes: anything else
-    // would be refused by GL or read past the pixels.
+    // Pictures go up at their own size, whatever it is (every GL since 2.0 takes any size); GL
+    // reads width x height x 3 bytes, so the recorded size must be the decoded one.
     for (int slot = 0; slot < textureCount_; ++slot) {
         if (!images_[size_t(slot)].fitsTexture()) raise(errors::couldntReadFile, textureNames_[slot].c_str());
     }

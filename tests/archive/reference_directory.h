@@ -45,7 +45,7 @@ inline int parseDirectory(const uint8_t* d, size_t n, std::vector<Entry>& out) {
         // strtol on a terminated copy of the field, with the same saturation beyond 32 bits.
         std::string field(reinterpret_cast<const char*>(d + q), fieldEnd - q);
         long long size = std::strtoll(field.c_str(), nullptr, 10);
-        if (size > INT32_MAX) size = INT32_MAX + 1LL;
+        if (size > INT32_MAX) size = INT32_MAX;
         if (size < -INT32_MAX - 1LL) size = -INT32_MAX - 1LL;
         q = fieldEnd + 1;
         if (entries.size() == kMaxEntries) return kBadDirectory;
@@ -59,10 +59,8 @@ inline int parseDirectory(const uint8_t* d, size_t n, std::vector<Entry>& out) {
     }
     long long offset = static_cast<long long>(q);
     for (size_t k = 0; k < entries.size(); ++k) {
-        if (sizes[k] < 0 || offset + sizes[k] > static_cast<long long>(n) || offset + sizes[k] > INT32_MAX)
-            return kBadDirectory;
         entries[k].size = static_cast<int32_t>(sizes[k]);
-        entries[k].offset = static_cast<int32_t>(offset);
+        entries[k].offset = offset;
         offset += sizes[k];
     }
     out = std::move(entries);

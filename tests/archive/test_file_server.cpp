@@ -152,6 +152,20 @@ TEST(FileServerArchive, ArchiveChangedOnDiskGivesNoData) {
     EXPECT_EQ(server.getFileSize("b"), 2);
 }
 
+TEST(FileServerArchive, EntryBeyondTheEndFailsAloneWhenRead) {
+    TempDir dir;
+    std::string path = dir.file("a.dat");
+    // "big" claims 2 GiB, "back" a negative size; "a" comes first and is whole.
+    writeFile(path, M + "@a@2@big@2147483647@back@-1@@ab" + std::string(100, 'z'));
+    FileServer server(debugServer(), 200);
+    ASSERT_EQ(server.openArchive(path.c_str()), 0);
+    EXPECT_EQ(bytesOf(server.getFileData("a"), 2), "ab");
+    EXPECT_EQ(server.getFileSize("big"), INT32_MAX);
+    EXPECT_FALSE(server.getFileData("big"));
+    EXPECT_EQ(server.getFileSize("back"), -1);
+    EXPECT_FALSE(server.getFileData("back"));
+}
+
 TEST(FileServerArchive, UnreadableArchiveRaisesMetadataError) {
     TempDir dir;
     writeFile(dir.file("nomarker.dat"), "no marker here");

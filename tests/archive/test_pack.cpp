@@ -223,6 +223,24 @@ TEST(Glimmerpack, ErrorsNameTheReasonAndExitWith1) {
     EXPECT_NE(help.out.find("@@QuillbankPackUtilitySignatureFieldMarkV2001"), std::string::npos);
 }
 
+TEST(Glimmerpack, EntryBeyondTheEndIsListedButNotRead) {
+    TempDir dir;
+    std::string archive = dir.file("past.dat");
+    writeFile(archive, M + "@a@1@big@1000@@xyz");
+    ToolRun listed = glimmerpack(dir, "list " + archive);
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "1\t" + std::to_string(M.size() + 15) + "\ta\n1000\t" + std::to_string(M.size() + 16) + "\tbig\n");
+    EXPECT_EQ(glimmerpack(dir, "cat " + archive + " a").out, "x");
+    for (const std::string& args : {"cat " + archive + " big", "extract " + archive + " -C " + dir.file("x") + " big"}) {
+        ToolRun run = glimmerpack(dir, args);
+        EXPECT_EQ(run.status, 1) << args;
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("big: cannot read its 1000 bytes at offset " + std::to_string(M.size() + 16)), std::string::npos)
+            << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x/big")));
+}
+
 TEST(Glimmerpack, RefusesMoreThan1024Files) {
     TempDir dir;
     writeFile(dir.file("f"), "x");

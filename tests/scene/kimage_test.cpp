@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
 
 #include "app/exception.h"
 #include "scene/test_support.h"
@@ -117,18 +121,71 @@ TEST(KImage, UnreadableFilesFailWithTheReadError) {
     EXPECT_EQ(KImage::usageCount(), 1);
 }
 
-TEST(KImage, FitsTextureOnlyAtItsDecodedPowerOfTwoSize) {
+TEST(KImage, FitsTextureOnlyAtItsDecodedSize) {
     Environment env;
     const auto solid = [](int, int) { return Rgb{1, 2, 3}; };
     const std::string square = env.addFile("sq.jpg", scenetest::encodeJpeg(64, 32, solid));
-    const std::string odd = env.addFile("odd.jpg", scenetest::encodeJpeg(48, 32, solid));
+    const std::string odd = env.addFile("odd.jpg", scenetest::encodeJpeg(48, 30, solid));
     EXPECT_TRUE(KImage(square.c_str(), -1, -1).fitsTexture());
-    EXPECT_FALSE(KImage(odd.c_str(), -1, -1).fitsTexture());
+    EXPECT_TRUE(KImage(odd.c_str(), -1, -1).fitsTexture());
     // A recorded size other than the decoded one would make GL read past the pixels.
     KImage bigger(square.c_str(), 128, 128);
     EXPECT_EQ(bigger.width(), 128);
     EXPECT_FALSE(bigger.fitsTexture());
     EXPECT_FALSE(KImage().fitsTexture());
+}
+
+// The offset of the frame header (SOF0) marker, whose fields start 5 bytes behind it with the height.
+size_t frameHeader(const std::vector<uint8_t>& jpeg) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) return i;
+    ADD_FAILURE() << "no SOF0 marker";
+    return 0;
+}
+
+TEST(KImage, WarningThatLosesNoDataStillLoads) {
+    Environment env;
+    const auto noise = [](int x, int y) { return Rgb{uint8_t(x * 37 ^ y * 11), uint8_t(x * y), uint8_t(x + y)}; };
+    const std::vector<uint8_t> good = scenetest::encodeJpeg(40, 24, noise);
+    // Bytes before a marker: the decoder warns "extraneous bytes before marker" and skips them.
+    std::vector<uint8_t> padded = good;
+    padded.insert(padded.begin() + long(frameHeader(good)), {0x12, 0x34});
+    KImage clean(env.addFile("good.jpg", good).c_str(), -1, -1);
+    KImage recovered(env.addFile("padded.jpg", padded).c_str(), -1, -1);
+    ASSERT_TRUE(recovered.loaded());
+    EXPECT_EQ(std::vector<uint8_t>(recovered.pixels(), recovered.pixels() + 40 * 24 * 3),
+              std::vector<uint8_t>(clean.pixels(), clean.pixels() + 40 * 24 * 3));
+}
+
+// A picture too large for the memory left: the read error, and no "Failed!" line (nothing was
+// decoded). The address space is capped for the moment, so the 12 GB request fails for certain.
+TEST(KImage, FailedPixelAllocationRaisesTheReadError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reports failed allocations itself";
+#else
+    Environment env;
+    std::vector<uint8_t> huge = scenetest::solidJpeg(16, 16, {9, 9, 9});
+    const size_t sof = frameHeader(huge);
+    for (size_t i : {sof + 5, sof + 7}) huge[i] = 0xFF, huge[i + 1] = 0xDC;  // 65500 x 65500
+    const std::string name = env.addFile("huge.jpg", huge);
+    const std::string fine = env.addFile("fine.jpg", scenetest::solidJpeg(16, 16, {9, 9, 9}));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit capped = saved;
+    capped.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 30);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    KImage image;
+    const std::string error = errorOf([&] { image.load(name.c_str(), -1, -1); });
+    setrlimit(RLIMIT_AS, &saved);
+
+    EXPECT_EQ(error, "Error - couldn't read file " + name + "! Aborting...");
+    EXPECT_FALSE(env.logged("{KImage::KImage()}: Reading " + name + "...Failed!"));
+    EXPECT_EQ(image.pixels(), nullptr);
+    EXPECT_TRUE(KImage(fine.c_str(), -1, -1).loaded()) << "the reader serves the next image";
+#endif
 }
 
 }  // namespace

@@ -298,11 +298,16 @@ TEST_F(TexturedMesh, EnvironmentMapAloneTakesSlotZero) {
     EXPECT_EQ(*b.mesh.polygon(0).environmentTexture, b.mesh.textureId(0));
 }
 
-TEST_F(TexturedMesh, ImagesNoTextureCanTakeAreRefused) {
-    // GL 1.1 textures need power-of-two sides.
-    const std::string odd = env.addFile("odd.jpg", scenetest::solidJpeg(24, 16, {1, 2, 3}));
+TEST_F(TexturedMesh, PicturesOfAnySizeAreUploadedAsTheyAre) {
+    const std::string odd = env.addFile("odd.jpg", scenetest::solidJpeg(24, 10, {1, 2, 3}));
     Built b;
-    EXPECT_EQ(errorOf([&] { build(b, texturedScene(odd, "")); }), "Error - couldn't read file " + odd + "! Aborting...");
+    build(b, texturedScene(odd, ""));
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, b.mesh.textureId(0));
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 24);
+    EXPECT_EQ(height, 10);
 
     // Rows of one pixel are uploaded whole and correct (no four-byte row padding assumed).
     const std::string thin = env.addFile("thin.jpg", scenetest::solidJpeg(1, 4, {0, 255, 0}));
@@ -313,6 +318,30 @@ TEST_F(TexturedMesh, ImagesNoTextureCanTakeAreRefused) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
     EXPECT_GT(texels[3 * 3 + 1], 200);
+}
+
+// Textures come from the file's first materials, one per group, whichever materials the groups
+// name; colours come from the named ones.
+TEST_F(TexturedMesh, DiscoveryLooksAtTheFirstMaterialsNotTheNamedOnes) {
+    const std::string tex = env.addFile("tex.jpg", scenetest::solidJpeg(8, 8, {255, 0, 0}));
+    Scene scene = texturedScene(tex, "");
+    Material plain;
+    plain.name = "Plain";
+    plain.diffuse = Rgb8{40, 50, 60};
+    scene.materials.insert(scene.materials.begin(), plain);  // the group's "Mapped" comes second
+    Built named;
+    build(named, scene);
+    EXPECT_EQ(named.mesh.getTextureCount(), 0);
+    EXPECT_FALSE(named.mesh.hasTextureMap());
+    EXPECT_EQ(named.mesh.polygonColour(0).getRed(), 10.0f);
+
+    std::swap(scene.materials[0], scene.materials[1]);
+    scene.meshes[0].groups = {{"Plain", {0, 1}}};  // names the untextured one, now second
+    Built first;
+    build(first, scene);
+    EXPECT_EQ(first.mesh.getTextureCount(), 1);
+    EXPECT_TRUE(first.mesh.hasTextureMap());
+    EXPECT_EQ(first.mesh.polygonColour(0).getRed(), 40.0f);
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ const char* kUsage =
     "  any prefix bytes, then the marker \"@@QuillbankPackUtilitySignatureFieldMarkV2001\",\n"
     "  one separator byte \"@\", then for each file its name, \"@\", its size in decimal and \"@\",\n"
     "  then one more \"@\"; the files' bytes follow back to back in the same order.\n"
+    "  Offsets follow from the sizes alone: a file whose size runs past the end of the archive\n"
+    "  is listed, but cat and extract fail on it.\n"
     "  Names use \"/\" between folders and cannot contain \"@\" or NUL; at most 511 characters\n"
     "  per name and 1024 files per archive.\n";
 
@@ -112,7 +114,8 @@ int create(const Arguments& args) {
 int list(const Arguments& args) {
     FileServer::Archive archive;
     if (!openArchive(args.archive, archive)) return 1;
-    for (const auto& entry : archive.entries()) std::printf("%d\t%d\t%s\n", entry.size, entry.offset, entry.name.c_str());
+    for (const auto& entry : archive.entries())
+        std::printf("%d\t%lld\t%s\n", entry.size, static_cast<long long>(entry.offset), entry.name.c_str());
     return std::fflush(stdout) == 0 ? 0 : fail("cannot write to standard output");
 }
 
@@ -122,7 +125,11 @@ bool readEntry(const FileServer::Archive& archive, const std::string& name, File
     if (!entry) return fail(name + ": no such name in " + std::string(archive.path())), false;
     data = archive.read(*entry);
     size = entry->size;
-    if (!data) return fail(name + ": cannot read its bytes from " + std::string(archive.path())), false;
+    // The directory is taken as it stands, so an entry may claim bytes the file does not hold.
+    if (!data)
+        return fail(name + ": cannot read its " + std::to_string(size) + " bytes at offset " +
+                    std::to_string(entry->offset) + " from " + archive.path()),
+               false;
     return true;
 }
 
