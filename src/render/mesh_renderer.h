@@ -39,6 +39,10 @@ public:
     static void renderViewports(KMesh& mesh);
     // One polygon as one glBegin/glEnd block; any marker other than the two passes draws nothing.
     static void submitPolygon(KMeshPolygon& polygon, int32_t marker);
+    // The draw list of one viewport pass through vertex arrays, pixel for pixel what submitPolygon
+    // gives polygon by polygon, and leaving the same current colour. Only for untextured outlines:
+    // returns false, having drawn nothing, for any other draw list.
+    static bool submitOutlines(KMesh& mesh);
 
     // The factor the flat pass computed last, shared by all meshes across frames; both passes use
     // it in their ambient term.

@@ -116,6 +116,7 @@ void MeshRenderer::renderViewports(KMesh& mesh) {
         glDisable(GL_TEXTURE_2D);
 
         if (mesh.surfaceMode_ & (kSurfaceEnvironment | kSurfaceTexture)) glEnable(GL_TEXTURE_2D);
+        if (submitOutlines(mesh)) continue;
         KMeshPolygon* const* list = mesh.visibleList_.data();
         const uint8_t* outcodes = mesh.outcodes_.data();
         const int front = view.frontCount, back = view.backCount;

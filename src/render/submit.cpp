@@ -4,19 +4,31 @@
 #include "render/mesh_renderer.h"
 #include "render/switches.h"
 #include "scene/kmesh.h"
+#include "scene/view.h"
 
 namespace {
 
 // 1 / 255 as a float: 0.003921568859...
 constexpr float kChannelScale = 1.0f / 255.0f;
 
-void submitVertex(const Point& p) {
-    glVertex3f(p.x / KTable::projectionScaleX(), p.y / KTable::projectionScaleY(), p.z);
+// The two conversions every vertex and colour goes through, whether sent one call at a time or
+// gathered into the outline batch.
+float vertexX(const Point& p) { return p.x / KTable::projectionScaleX(); }
+float vertexY(const Point& p) { return p.y / KTable::projectionScaleY(); }
+void colourChannels(const Colour& c, float out[4]) {
+    const float b = renderSwitches().brightness;
+    out[0] = c.getRed() * kChannelScale * b;
+    out[1] = c.getGreen() * kChannelScale * b;
+    out[2] = c.getBlue() * kChannelScale * b;
+    out[3] = 0.5f;
 }
 
+void submitVertex(const Point& p) { glVertex3f(vertexX(p), vertexY(p), p.z); }
+
 void submitColour(const Colour& c) {
-    const float b = renderSwitches().brightness;
-    glColor4f(c.getRed() * kChannelScale * b, c.getGreen() * kChannelScale * b, c.getBlue() * kChannelScale * b, 0.5f);
+    float rgba[4];
+    colourChannels(c, rgba);
+    glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
 // Maps -1..1 to 0..1: stored texture coordinates (2u - 1, 2v - 1) give back (u, v).
@@ -24,26 +36,79 @@ void submitTexCoord(const Direction& d) { glTexCoord2f((d.x + 1.0f) * 0.5f, (d.y
 
 void bindTexture(const unsigned* name) { glBindTexture(GL_TEXTURE_2D, name ? *name : 0); }
 
+// Moves the polygon's three transformed corners by dz in depth, in the order c, b, a. Adding and
+// then taking away 0.1 may not give back the very same float: every pass over a corner leaves
+// its rounding behind, and both submission paths keep that.
+void shiftDepth(KMeshPolygon& p, float dz) {
+    Point* t = p.transformed;
+    t[p.c].z += dz;
+    t[p.b].z += dz;
+    t[p.a].z += dz;
+}
+
 // A black triangle 0.1 behind the polygon: outlines drawn afterwards pass the less-or-equal depth
 // test where nothing nearer covers them.
 void hiddenLinePrepass(KMeshPolygon& p) {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_BLEND);
-    Point* t = p.transformed;
-    t[p.c].z += 0.1f;
-    t[p.b].z += 0.1f;
-    t[p.a].z += 0.1f;
+    const Point* t = p.transformed;
+    shiftDepth(p, 0.1f);
     glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
     glBegin(GL_TRIANGLES);
     submitVertex(t[p.c]);
     submitVertex(t[p.b]);
     submitVertex(t[p.a]);
     glEnd();
-    t[p.c].z -= 0.1f;
-    t[p.b].z -= 0.1f;
-    t[p.a].z -= 0.1f;
+    shiftDepth(p, -0.1f);
     glEnable(GL_BLEND);
+}
+
+// The corners of a polygon in submission order: a, b, c in the front pass, c, b, a in the back.
+struct Corners {
+    int32_t index[3];
+    Colour* lit[3];
+};
+
+Corners corners(const KMeshPolygon& p, bool front) {
+    if (front) return {{p.a, p.b, p.c}, {p.litColourA, p.litColourB, p.litColourC}};
+    return {{p.c, p.b, p.a}, {p.litColourC, p.litColourB, p.litColourA}};
+}
+
+// One vertex of the outline batch: position as submitVertex sends it, colour as submitColour does.
+constexpr int kBatchFloats = 7;
+
+float* putVertex(float* out, const Point& p, const float rgba[4]) {
+    out[0] = vertexX(p);
+    out[1] = vertexY(p);
+    out[2] = p.z;
+    for (int i = 0; i < 4; ++i) out[3 + i] = rgba[i];
+    return out + kBatchFloats;
+}
+
+// Appends the polygon's outline corners, each with the colour the per-polygon path would give it.
+float* putOutline(float* out, const KMeshPolygon& p, bool front, bool flat, float lastColour[4]) {
+    const Corners k = corners(p, front);
+    if (flat) colourChannels(*p.colour, lastColour);
+    for (int i = 0; i < 3; ++i) {
+        if (!flat) colourChannels(*k.lit[i], lastColour);
+        out = putVertex(out, p.transformed[k.index[i]], lastColour);
+    }
+    return out;
+}
+
+// As putOutline, for a primitive drawn as separate lines: a loop's three edges, or (GL_LINES) the
+// first edge alone, the third corner being unpaired.
+float* putOutlineAsLines(float* out, const KMeshPolygon& p, bool front, bool flat, float lastColour[4]) {
+    float corner[3][kBatchFloats];
+    putOutline(corner[0], p, front, flat, lastColour);
+    const int edges = p.renderMode == GL_LINE_LOOP ? 3 : 1;
+    for (int e = 0; e < edges; ++e) {
+        for (int f = 0; f < kBatchFloats; ++f) out[f] = corner[e][f];
+        for (int f = 0; f < kBatchFloats; ++f) out[kBatchFloats + f] = corner[(e + 1) % 3][f];
+        out += 2 * kBatchFloats;
+    }
+    return out;
 }
 
 }  // namespace
@@ -110,4 +175,87 @@ void MeshRenderer::submitPolygon(KMeshPolygon& p, int32_t marker) {
         default:
             break;  // any other combination draws nothing
     }
+}
+
+bool MeshRenderer::submitOutlines(KMesh& mesh) {
+    const View& view = *mesh.view_;
+    const bool hidden = renderSwitches().hiddenLines;
+    KMeshPolygon* const* list = mesh.visibleList_.data();
+    const uint8_t* outcodes = mesh.outcodes_.data();
+    const int front = view.frontCount, count = view.frontCount + view.backCount;
+    auto skipped = [&](const KMeshPolygon& p) {
+        return view.clipping == 1 && (outcodes[p.a] & outcodes[p.b] & outcodes[p.c]) != 0;
+    };
+    auto flat = [](const KMeshPolygon& p) { return (p.surfaceMode & ~kSurfaceLit) == kSurfaceFlat; };
+    // Textured polygons bind their texture one by one; they, and modes that draw nothing, stay on
+    // the per-polygon path.
+    bool allGouraud = true;
+    for (int i = 0; i < count; ++i) {
+        const int32_t s = list[i]->surfaceMode & ~kSurfaceLit;
+        const int32_t mode = list[i]->renderMode;
+        if (s != kSurfaceFlat && s != kSurfaceGouraud) return false;
+        allGouraud = allGouraud && s == kSurfaceGouraud && (mode == GL_LINES || mode == GL_LINE_LOOP);
+    }
+
+    // Gather every drawn polygon's vertices first: the pre-pass corners (with the depth shift
+    // applied and taken back at the same point as the per-polygon path), then the outline.
+    static constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const bool oneDraw = !hidden && allGouraud;
+    float* const base = mesh.submitVertices_.data();
+    float* out = base;
+    float last[4] = {};
+    for (int i = 0; i < count; ++i) {
+        KMeshPolygon& p = *list[i];
+        if (skipped(p)) continue;
+        if (hidden) {
+            shiftDepth(p, 0.1f);
+            for (int32_t corner : {p.c, p.b, p.a}) out = putVertex(out, p.transformed[corner], kBlack);
+            shiftDepth(p, -0.1f);
+        }
+        out = oneDraw ? putOutlineAsLines(out, p, i < front, false, last) : putOutline(out, p, i < front, flat(p), last);
+    }
+    if (out == base) return true;
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kBatchFloats * sizeof(float), base);
+    glColorPointer(4, GL_FLOAT, kBatchFloats * sizeof(float), base + 3);
+    if (oneDraw) {
+        // Nothing changes between the outlines: one draw of all their edges, in order.
+        glEnableClientState(GL_COLOR_ARRAY);
+        glDrawArrays(GL_LINES, 0, GLsizei((out - base) / kBatchFloats));
+    } else {
+        // A flat colour must stay a current colour, not a per-vertex one: interpolating it (with
+        // perspective) can round a channel differently. Blending changes between each pre-pass
+        // and its outline, and a pre-pass may cover the outline before it: per polygon, in order.
+        bool colourArray = false;
+        auto useColourArray = [&](bool on) {
+            if (on == colourArray) return;
+            colourArray = on;
+            on ? glEnableClientState(GL_COLOR_ARRAY) : glDisableClientState(GL_COLOR_ARRAY);
+        };
+        int first = 0;
+        for (int i = 0; i < count; ++i) {
+            const KMeshPolygon& p = *list[i];
+            if (skipped(p)) continue;
+            if (hidden) {
+                glEnable(GL_DEPTH_TEST);
+                glDepthFunc(GL_LEQUAL);
+                glDisable(GL_BLEND);
+                useColourArray(false);
+                glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+                glDrawArrays(GL_TRIANGLES, first, 3);
+                glEnable(GL_BLEND);
+                first += 3;
+            }
+            useColourArray(!flat(p));
+            if (flat(p)) glColor4fv(base + first * kBatchFloats + 3);
+            glDrawArrays(GLenum(p.renderMode), first, 3);
+            first += 3;
+        }
+    }
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    // The per-polygon path leaves the last colour it sent current; later stages draw with it.
+    glColor4f(last[0], last[1], last[2], last[3]);
+    return true;
 }

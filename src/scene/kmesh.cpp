@@ -121,6 +121,7 @@ void KMesh::readPolygons(const Record& record) {
     polygonCount_ = record.polygonCount;
     polygons_.assign(size_t(polygonCount_), KMeshPolygon());
     visibleList_.assign(size_t(polygonCount_), nullptr);
+    submitVertices_.assign(size_t(polygonCount_) * 6 * 7, 0.0f);
     texCoords_.assign(size_t(vertexCount_), Direction());
     log.write("{KMesh}: Reading polygons...", 5);
     for (int i = 0; i < polygonCount_; ++i) {
