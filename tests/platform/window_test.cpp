@@ -5,8 +5,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 #include "app/exception.h"
@@ -204,3 +207,24 @@ TEST(Window, HiddenWindowWithoutAnOffscreenTargetIsAFatalError) {
     hideFramebufferCalls = false;
     window.close();
 }
+
+namespace {
+
+// The GL driver frees its per-frame blocks; the heap keeps them for the next frame instead of
+// handing them back to the system.
+TEST(Window, OpeningKeepsFreedHeapMemoryForTheNextFrame) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer brings its own allocator";
+#endif
+    KWindow window("heap", 64, 64, KWindow::kWindowed);
+    window.open(0, nullptr, 64, 64, KWindow::kWindowed);
+    std::vector<void*> blocks;
+    for (int i = 0; i < 64; ++i) blocks.push_back(std::malloc(64 << 10));  // 4 MiB, below the mmap threshold
+    const size_t before = mallinfo2().arena;
+    for (void* b : blocks) std::free(b);
+    EXPECT_GE(mallinfo2().arena, before) << "the heap was trimmed";
+    EXPECT_GE(mallinfo2().fordblks, size_t(4) << 20);
+    window.close();
+}
+
+}  // namespace
