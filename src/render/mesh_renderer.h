@@ -39,6 +39,10 @@ public:
     static void renderViewports(KMesh& mesh);
     // One polygon as one glBegin/glEnd block; any marker other than the two passes draws nothing.
     static void submitPolygon(KMeshPolygon& polygon, int32_t marker);
+    // Per-polygon rejection: with clipping on, all three corners beyond the same boundary.
+    static bool clippedAway(const KMesh& mesh, const KMeshPolygon& p);
+    // The draw list of one viewport pass, polygon by polygon (submitPolygon).
+    static void submitEachPolygon(KMesh& mesh);
     // The draw list of one viewport pass through vertex arrays, pixel for pixel what submitPolygon
     // gives polygon by polygon, and leaving the same current colour. Only for untextured outlines:
     // returns false, having drawn nothing, for any other draw list.

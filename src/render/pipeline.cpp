@@ -116,15 +116,21 @@ void MeshRenderer::renderViewports(KMesh& mesh) {
         glDisable(GL_TEXTURE_2D);
 
         if (mesh.surfaceMode_ & (kSurfaceEnvironment | kSurfaceTexture)) glEnable(GL_TEXTURE_2D);
-        if (submitOutlines(mesh)) continue;
-        KMeshPolygon* const* list = mesh.visibleList_.data();
-        const uint8_t* outcodes = mesh.outcodes_.data();
-        const int front = view.frontCount, back = view.backCount;
-        for (int i = 0; i < front + back; ++i) {
-            KMeshPolygon& p = *list[i];
-            // Polygons wholly beyond one boundary cost nothing; straddling ones are drawn whole.
-            if (view.clipping == 1 && (outcodes[p.a] & outcodes[p.b] & outcodes[p.c]) != 0) continue;
-            submitPolygon(p, i < front ? kFrontPass : kBackPass);
-        }
+        if (!submitOutlines(mesh)) submitEachPolygon(mesh);
+    }
+}
+
+bool MeshRenderer::clippedAway(const KMesh& mesh, const KMeshPolygon& p) {
+    // Polygons wholly beyond one boundary cost nothing; straddling ones are drawn whole.
+    const uint8_t* outcodes = mesh.outcodes_.data();
+    return mesh.view_->clipping == 1 && (outcodes[p.a] & outcodes[p.b] & outcodes[p.c]) != 0;
+}
+
+void MeshRenderer::submitEachPolygon(KMesh& mesh) {
+    const View& view = *mesh.view_;
+    KMeshPolygon* const* list = mesh.visibleList_.data();
+    const int front = view.frontCount, back = view.backCount;
+    for (int i = 0; i < front + back; ++i) {
+        if (!clippedAway(mesh, *list[i])) submitPolygon(*list[i], i < front ? kFrontPass : kBackPass);
     }
 }

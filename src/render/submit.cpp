@@ -181,11 +181,7 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
     const View& view = *mesh.view_;
     const bool hidden = renderSwitches().hiddenLines;
     KMeshPolygon* const* list = mesh.visibleList_.data();
-    const uint8_t* outcodes = mesh.outcodes_.data();
     const int front = view.frontCount, count = view.frontCount + view.backCount;
-    auto skipped = [&](const KMeshPolygon& p) {
-        return view.clipping == 1 && (outcodes[p.a] & outcodes[p.b] & outcodes[p.c]) != 0;
-    };
     auto flat = [](const KMeshPolygon& p) { return (p.surfaceMode & ~kSurfaceLit) == kSurfaceFlat; };
     // Textured polygons bind their texture one by one; they, and modes that draw nothing, stay on
     // the per-polygon path.
@@ -197,6 +193,10 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
         allGouraud = allGouraud && s == kSurfaceGouraud && (mode == GL_LINES || mode == GL_LINE_LOOP);
     }
 
+    // Flat outlines without the pre-pass reach the pixels differently when gathered (immediate
+    // mode carries their colour per vertex, a batch could not repeat its rounding): left as they are.
+    if (!hidden && !allGouraud) return false;
+
     // Gather every drawn polygon's vertices first: the pre-pass corners (with the depth shift
     // applied and taken back at the same point as the per-polygon path), then the outline.
     static constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -206,7 +206,7 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
     float last[4] = {};
     for (int i = 0; i < count; ++i) {
         KMeshPolygon& p = *list[i];
-        if (skipped(p)) continue;
+        if (clippedAway(mesh, p)) continue;
         if (hidden) {
             shiftDepth(p, 0.1f);
             for (int32_t corner : {p.c, p.b, p.a}) out = putVertex(out, p.transformed[corner], kBlack);
@@ -236,7 +236,7 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
         int first = 0;
         for (int i = 0; i < count; ++i) {
             const KMeshPolygon& p = *list[i];
-            if (skipped(p)) continue;
+            if (clippedAway(mesh, p)) continue;
             if (hidden) {
                 glEnable(GL_DEPTH_TEST);
                 glDepthFunc(GL_LEQUAL);
