@@ -246,9 +246,20 @@ void AviRecorder::recordFrame(int percent) {
 }
 
 void AviRecorder::readFrameBuffer(std::vector<uint8_t>& out) {
-    out.resize(size_t(width_) * size_t(height_) * 3);
+    // The frame buffer's own layout comes back as a plain copy; asking GL for BGR makes the driver
+    // convert pixel by pixel, several times slower than repacking here.
+    const size_t pixels = size_t(width_) * size_t(height_);
+    readBack_.resize(pixels * 4);
+    out.resize(pixels * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_BGR, GL_UNSIGNED_BYTE, out.data());
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, readBack_.data());
+    const uint8_t* in = readBack_.data();
+    uint8_t* bgr = out.data();
+    for (size_t i = 0; i < pixels; ++i, in += 4, bgr += 3) {
+        bgr[0] = in[0];
+        bgr[1] = in[1];
+        bgr[2] = in[2];
+    }
 }
 
 void AviRecorder::flipRows(const uint8_t* topDownRgb, std::vector<uint8_t>& flipped) {

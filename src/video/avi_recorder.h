@@ -162,6 +162,7 @@ private:
 
     // Two pictures: the loop fills one while the worker encodes the other.
     std::vector<uint8_t> frameBuffers_[2];
+    std::vector<uint8_t> readBack_;  // the frame as GL hands it out: BGRA, bottom row first
     int nextBuffer_ = 0;
     std::vector<uint8_t> silence_;  // worker only
     ProgressBar progress_;

@@ -49,13 +49,20 @@ bool HeadlessShow::nextFrame() {
 }
 
 RgbImage HeadlessShow::readBack() const {
-    std::vector<uint8_t> rows(size_t(kWidth) * kHeight * 3);
+    // Read in the frame buffer's own BGRA layout, as the recorder does: the driver converts any
+    // other layout pixel by pixel.
+    std::vector<uint8_t> rows(size_t(kWidth) * kHeight * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     RgbImage image(kWidth, kHeight);
     for (int y = 0; y < kHeight; ++y) {
-        const uint8_t* src = &rows[size_t(kHeight - 1 - y) * kWidth * 3];
-        std::copy(src, src + kWidth * 3, image.at(0, y));
+        const uint8_t* src = &rows[size_t(kHeight - 1 - y) * kWidth * 4];
+        uint8_t* out = image.at(0, y);
+        for (int x = 0; x < kWidth; ++x, src += 4, out += 3) {
+            out[0] = src[2];
+            out[1] = src[1];
+            out[2] = src[0];
+        }
     }
     return image;
 }
