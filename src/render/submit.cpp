@@ -97,20 +97,6 @@ float* putOutline(float* out, const KMeshPolygon& p, bool front, bool flat, floa
     return out;
 }
 
-// As putOutline, for a primitive drawn as separate lines: a loop's three edges, or (GL_LINES) the
-// first edge alone, the third corner being unpaired.
-float* putOutlineAsLines(float* out, const KMeshPolygon& p, bool front, bool flat, float lastColour[4]) {
-    float corner[3][kBatchFloats];
-    putOutline(corner[0], p, front, flat, lastColour);
-    const int edges = p.renderMode == GL_LINE_LOOP ? 3 : 1;
-    for (int e = 0; e < edges; ++e) {
-        for (int f = 0; f < kBatchFloats; ++f) out[f] = corner[e][f];
-        for (int f = 0; f < kBatchFloats; ++f) out[kBatchFloats + f] = corner[(e + 1) % 3][f];
-        out += 2 * kBatchFloats;
-    }
-    return out;
-}
-
 }  // namespace
 
 void MeshRenderer::submitPolygon(KMeshPolygon& p, int32_t marker) {
@@ -185,22 +171,20 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
     auto flat = [](const KMeshPolygon& p) { return (p.surfaceMode & ~kSurfaceLit) == kSurfaceFlat; };
     // Textured polygons bind their texture one by one; they, and modes that draw nothing, stay on
     // the per-polygon path.
-    bool allGouraud = true;
+    bool anyFlat = false;
     for (int i = 0; i < count; ++i) {
         const int32_t s = list[i]->surfaceMode & ~kSurfaceLit;
-        const int32_t mode = list[i]->renderMode;
         if (s != kSurfaceFlat && s != kSurfaceGouraud) return false;
-        allGouraud = allGouraud && s == kSurfaceGouraud && (mode == GL_LINES || mode == GL_LINE_LOOP);
+        anyFlat = anyFlat || s == kSurfaceFlat;
     }
 
     // Flat outlines without the pre-pass reach the pixels differently when gathered (immediate
     // mode carries their colour per vertex, a batch could not repeat its rounding): left as they are.
-    if (!hidden && !allGouraud) return false;
+    if (!hidden && anyFlat) return false;
 
     // Gather every drawn polygon's vertices first: the pre-pass corners (with the depth shift
     // applied and taken back at the same point as the per-polygon path), then the outline.
     static constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    const bool oneDraw = !hidden && allGouraud;
     float* const base = mesh.submitVertices_.data();
     float* out = base;
     float last[4] = {};
@@ -212,46 +196,41 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
             for (int32_t corner : {p.c, p.b, p.a}) out = putVertex(out, p.transformed[corner], kBlack);
             shiftDepth(p, -0.1f);
         }
-        out = oneDraw ? putOutlineAsLines(out, p, i < front, false, last) : putOutline(out, p, i < front, flat(p), last);
+        out = putOutline(out, p, i < front, flat(p), last);
     }
     if (out == base) return true;
 
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, kBatchFloats * sizeof(float), base);
     glColorPointer(4, GL_FLOAT, kBatchFloats * sizeof(float), base + 3);
-    if (oneDraw) {
-        // Nothing changes between the outlines: one draw of all their edges, in order.
-        glEnableClientState(GL_COLOR_ARRAY);
-        glDrawArrays(GL_LINES, 0, GLsizei((out - base) / kBatchFloats));
-    } else {
-        // A flat colour must stay a current colour, not a per-vertex one: interpolating it (with
-        // perspective) can round a channel differently. Blending changes between each pre-pass
-        // and its outline, and a pre-pass may cover the outline before it: per polygon, in order.
-        bool colourArray = false;
-        auto useColourArray = [&](bool on) {
-            if (on == colourArray) return;
-            colourArray = on;
-            on ? glEnableClientState(GL_COLOR_ARRAY) : glDisableClientState(GL_COLOR_ARRAY);
-        };
-        int first = 0;
-        for (int i = 0; i < count; ++i) {
-            const KMeshPolygon& p = *list[i];
-            if (clippedAway(mesh, p)) continue;
-            if (hidden) {
-                glEnable(GL_DEPTH_TEST);
-                glDepthFunc(GL_LEQUAL);
-                glDisable(GL_BLEND);
-                useColourArray(false);
-                glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
-                glDrawArrays(GL_TRIANGLES, first, 3);
-                glEnable(GL_BLEND);
-                first += 3;
-            }
-            useColourArray(!flat(p));
-            if (flat(p)) glColor4fv(base + first * kBatchFloats + 3);
-            glDrawArrays(GLenum(p.renderMode), first, 3);
+    // Each outline keeps its own primitive, and with hidden lines blending changes between each
+    // pre-pass and its outline, and a pre-pass may cover the outline before it: per polygon, in
+    // order, from one array. A flat colour stays a current colour, not a per-vertex one:
+    // interpolating it (with perspective) can round a channel differently.
+    bool colourArray = false;
+    auto useColourArray = [&](bool on) {
+        if (on == colourArray) return;
+        colourArray = on;
+        on ? glEnableClientState(GL_COLOR_ARRAY) : glDisableClientState(GL_COLOR_ARRAY);
+    };
+    int first = 0;
+    for (int i = 0; i < count; ++i) {
+        const KMeshPolygon& p = *list[i];
+        if (clippedAway(mesh, p)) continue;
+        if (hidden) {
+            glEnable(GL_DEPTH_TEST);
+            glDepthFunc(GL_LEQUAL);
+            glDisable(GL_BLEND);
+            useColourArray(false);
+            glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+            glDrawArrays(GL_TRIANGLES, first, 3);
+            glEnable(GL_BLEND);
             first += 3;
         }
+        useColourArray(!flat(p));
+        if (flat(p)) glColor4fv(base + first * kBatchFloats + 3);
+        glDrawArrays(GLenum(p.renderMode), first, 3);
+        first += 3;
     }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

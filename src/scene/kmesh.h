@@ -138,7 +138,7 @@ private:
     std::vector<Direction> texCoords_;
     std::vector<KMeshPolygon> polygons_;
     std::vector<KMeshPolygon*> visibleList_;
-    // The renderer's outline batch: six vertices (x, y, z, r, g, b, a) per polygon.
+    // The renderer's outline batch: pre-pass and outline, six vertices (x, y, z, r, g, b, a) per polygon.
     std::vector<float> submitVertices_;
     std::vector<Colour> polygonColours_;
     std::vector<float> polygonColourCopies_;  // three per polygon
