@@ -47,6 +47,7 @@ for ((run = 0; run < runs; run++)); do
 done
 
 if [ -n "$render" ]; then
+  grep -E '^(show|floor):|floor.s rate' shot.txt
   printf 'rendering alone (glimmershot): %6.1f s  = %5.2f x faster than real time\n' "$render" "$(calc "183.4 / $render")"
 else
   echo "glimmershot not built: rendering alone not measured"
