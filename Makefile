@@ -1,13 +1,19 @@
 # Thin wrapper around CMake/Ninja. `make run` builds and runs the show, `make test` builds and runs
 # the whole test suite; `make test-asan` runs it on the AddressSanitizer + UBSan build.
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
-ARGS       ?= window
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+CLANG_BUILD ?= build-clang
+FUZZ_BUILD  ?= build-fuzz
+ARGS        ?= window
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-regular test-asan test-full fuzz bench clean
+# The project's own builds treat warnings as errors; the CMake option is off for everyone else.
+OWN   := -G Ninja -DGLIMMER_WERROR=ON
+CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+.PHONY: all deps build build-asan build-clang build-fuzz run test test-regular test-asan \
+        test-clang test-fuzz test-full fuzz bench clean
 
 all: build
 
@@ -15,16 +21,29 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(OWN) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 $(ASAN_BUILD)/build.ninja:
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLIMMER_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) $(OWN) -DCMAKE_BUILD_TYPE=Debug -DGLIMMER_SANITIZE=ON $(CMAKE_FLAGS)
+
+$(CLANG_BUILD)/build.ninja:
+	cmake -S . -B $(CLANG_BUILD) $(OWN) -DCMAKE_BUILD_TYPE=Release $(CLANG) $(CMAKE_FLAGS)
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) $(OWN) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CLANG) -DGLIMMER_LIBFUZZER=ON \
+	  $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD)
+
+build-clang: deps $(CLANG_BUILD)/build.ninja
+	cmake --build $(CLANG_BUILD)
+
+build-fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD)
 
 run: build
 	@scripts/run-show.sh $(BUILD) $(ARGS)
@@ -35,23 +54,29 @@ test-regular: build
 test-asan: build-asan
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -LE 'slow|full'
 
+# Release with clang, so that the other compiler's warnings and optimiser are seen too; the quick
+# tests only, since the regular suite has already run the slow ones.
+test-clang: build-clang
+	ctest --test-dir $(CLANG_BUILD) --output-on-failure -j2 -LE 'slow|full'
+
+# The libFuzzer targets, built as `make fuzz` builds them, each replaying its seed corpus once.
+test-fuzz: build-fuzz
+	@scripts/run-fuzzers.sh $(FUZZ_BUILD) 0
+
 # The whole show played live in real time (with sound, under xvfb): minutes of wall time, so it
 # stays out of `make test`.
 test-full: build
 	ctest --test-dir $(BUILD) --output-on-failure -L full
 
-# The README's test command: the regular suite, then the same tests under ASan + UBSan.
-test: test-regular test-asan
+# The README's test command: the regular suite, the same tests under ASan + UBSan, the clang
+# Release build, and the fuzz targets on their corpora.
+test: test-regular test-asan test-clang test-fuzz
 
-fuzz: deps
-	@scripts/install-deps.sh scripts/fuzz-packages.txt
-	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DGLIMMER_LIBFUZZER=ON $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD)
+fuzz: build-fuzz
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZERS)
 
 bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD)

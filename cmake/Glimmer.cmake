@@ -1,6 +1,9 @@
 # Build settings shared by every target, and the helpers that tests and fuzzers use.
 
-add_compile_options(-Wall -Wextra -Werror)
+add_compile_options(-Wall -Wextra)
+if(GLIMMER_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 if(GLIMMER_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

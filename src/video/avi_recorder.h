@@ -143,7 +143,6 @@ private:
     int framesPerSecond_;
     int width_, height_;
     int framesWritten_ = 0;
-    int framesEncoded_ = 0;
     int sampleRate_;
     int bitsPerSample_;
     int samplesWritten_ = 0;
