@@ -1,12 +1,12 @@
 #include "app/app.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 
 #include "app/debug_server.h"
 #include "app/exception.h"
+#include "app/information.h"
 #include "app/options.h"
 #include "app/stages.h"
 #include "archive/file_server.h"
@@ -41,22 +41,6 @@ const char* kCredits =
 int serverFailed(const char* text) {
     showMessageBox(kFatalCaption, text, BoxIcon::error);
     return 3;
-}
-
-// Answers --help and --version without opening anything; true when it did.
-bool answeredInformationRequest(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "help") ||
-            !std::strcmp(argv[i], "-h")) {
-            std::fputs(optionHelp(), stdout);
-            return true;
-        }
-        if (!std::strcmp(argv[i], "--version")) {
-            std::printf("glimmertide %s\n", GLIMMER_VERSION);
-            return true;
-        }
-    }
-    return false;
 }
 
 void openWindow(const std::string& commandLine, const RunState& run) {
@@ -123,7 +107,8 @@ void shutDown(const std::string& commandLine, RunState& run) {
 }  // namespace
 
 int runGlimmertide(int argc, char** argv) {
-    if (answeredInformationRequest(argc, argv)) return 0;
+    // --help and --version open nothing, not even the archive.
+    if (answeredInformationRequest(argc, argv, "glimmertide", optionHelp(), "help")) return 0;
     std::string commandLine = commandLineText(argc, argv);
     RunState run;
     if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;

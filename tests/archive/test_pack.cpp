@@ -208,6 +208,7 @@ TEST(Glimmerpack, ErrorsNameTheReasonAndExitWith1) {
         {"create " + dir.file("new.dat") + " " + std::string(512, 'n'), "longer than 511"},
         {"frobnicate " + archive, "usage:"},
         {"cat " + archive, "usage:"},
+        {"extract " + archive + " -q a", "usage:"},  // an unknown option, not a name
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.substr(0, 100));

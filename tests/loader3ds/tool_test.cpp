@@ -50,5 +50,6 @@ TEST(Glimmer3ds, SummaryTraceAndErrors) {
     EXPECT_EQ(noArchive.status, 1);
     EXPECT_NE(noArchive.out.find("Error - couldn't read metadata! Aborting..."), std::string::npos);
     EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("summary --verbose").status, 2);  // an unknown option, not a file
     EXPECT_EQ(run("--help").status, 0);
 }

@@ -4,7 +4,8 @@
 //   glimmer3ds trace FILE                     every log line of the load, in order
 //   glimmer3ds summary|trace --archive FILE.dat NAME
 //
-// Exit status 0, or 1 with a message on stderr when the file cannot be read, 2 for bad usage.
+// Exit status 0, or 1 with a message on stderr when the file cannot be read, 2 for bad usage
+// (an unknown option among them: FILE and NAME cannot start with "-").
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "app/debug_server.h"
 #include "app/exception.h"
+#include "app/information.h"
 #include "archive/file_server.h"
 #include "loader3ds/k3ds_container.h"
 
@@ -222,18 +224,15 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (answeredInformationRequest(argc, argv, "glimmer3ds", kUsage)) return 0;
     const bool archive = argc == 5 && !std::strcmp(argv[2], "--archive");
-    if (argc < 3 || (argc != 3 && !archive) ||
+    const char* file = archive ? argv[4] : argc == 3 ? argv[2] : "";
+    if (argc < 3 || (argc != 3 && !archive) || file[0] == '-' ||
         (std::strcmp(argv[1], "summary") != 0 && std::strcmp(argv[1], "trace") != 0)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const bool trace = !std::strcmp(argv[1], "trace");
-    const char* name = archive ? argv[4] : argv[2];
 
     // Tracing listens to every level; a summary listens to nothing, as the program does.
     DebugServer log(trace ? 0 : 11, 0);
@@ -247,10 +246,10 @@ int main(int argc, char** argv) {
     try {
         FileServer files(log, 200);
         if (archive) files.openArchive(argv[3]);
-        K3DSContainer container(name, files, log);
+        K3DSContainer container(file, files, log);
         if (!container.ok()) {
             ExceptionType error = errors::couldntReadFile;
-            error.setArgument(name);
+            error.setArgument(file);
             return fail(error.text());
         }
         if (!trace) std::fputs(summary(container).c_str(), stdout);

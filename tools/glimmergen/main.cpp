@@ -10,13 +10,21 @@
 #include <string>
 #include <vector>
 
+#include "app/information.h"
 #include "generate.h"
 #include "support_archive/archive_writer.h"
 
 namespace {
 
+const char* kUsage =
+    "usage: glimmergen --out DIR\n"
+    "\n"
+    "Makes the show's data from code: four scenes, two textures and the soundtrack under\n"
+    "DIR/data/, packed into DIR/Glimmertide.dat. The output is the same, byte for byte, on every\n"
+    "run and machine.\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: glimmergen --out DIR\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -30,6 +38,7 @@ void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredInformationRequest(argc, argv, "glimmergen", kUsage)) return 0;
     if (argc != 3 || std::strcmp(argv[1], "--out") != 0) return usage();
     const std::filesystem::path dir = argv[2];
     auto started = std::chrono::steady_clock::now();

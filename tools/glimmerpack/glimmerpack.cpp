@@ -1,13 +1,13 @@
 // glimmerpack: creates, lists and reads data archives. Reading goes through the program's own
 // FileServer code, so what this tool finds is what the show finds.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/information.h"
 #include "archive/file_server.h"
 #include "support_archive/archive_writer.h"
 
@@ -26,7 +26,8 @@ const char* kUsage =
     "extract  writes the files that the NAMEs find to DIR/NAME\n"
     "\n"
     "NAME lookup is the program's own: letter case is ignored, and a name without a folder also\n"
-    "finds the first file with that base name (\"x26.jpg\" finds \"data/x26.jpg\").\n"
+    "finds the first file with that base name (\"x26.jpg\" finds \"data/x26.jpg\"). \"--\" ends the\n"
+    "options, for a NAME that starts with \"-\".\n"
     "\n"
     "Archive format (no header, checksum or compression):\n"
     "  any prefix bytes, then the marker \"@@QuillbankPackUtilitySignatureFieldMarkV2001\",\n"
@@ -65,6 +66,8 @@ bool parseArguments(int argc, char** argv, bool allowDir, Arguments& out) {
         } else if (options && allowDir && arg == "-C") {
             if (++i >= argc) return false;
             out.dir = argv[i];
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            return false;  // an unknown option; a NAME that starts with "-" goes after "--"
         } else {
             out.names.push_back(arg);
         }
@@ -166,10 +169,7 @@ int extract(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (answeredInformationRequest(argc, argv, "glimmerpack", kUsage)) return 0;
     if (argc < 3) return usage();
     std::string command = argv[1];
     Arguments args;

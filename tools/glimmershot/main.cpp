@@ -1,8 +1,5 @@
 // glimmershot: renders the show headless, frame by frame as video mode does, and writes chosen
 // frames as PNG files or a contact sheet; without an output it is the render benchmark.
-//
-//   glimmershot [--data Glimmertide.dat] [--fps 40] [--at 1704,3300 | --every N]
-//               [--average N] [--out DIR] [--sheet FILE.png]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "app/exception.h"
+#include "app/information.h"
 #include "headless_show.h"
 #include "png_image.h"
 #include "polygon_count.h"
@@ -31,12 +29,24 @@ struct Options {
     int average = 1;
 };
 
+const char* kUsage =
+    "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--average N]\n"
+    "                   [--out DIR] [--sheet FILE.png]\n"
+    "\n"
+    "Plays the show headless, frame by frame as video mode does, and writes chosen frames as PNG.\n"
+    "  --data FILE     the data archive (default: Glimmertide.dat)\n"
+    "  --fps N         frames per second of the show's clock (default 40)\n"
+    "  --at T1,T2,...  the first frame at or after each tick, as DIR/atTTTTT.png\n"
+    "  --every N       every Nth frame, as DIR/frameNNNNN.png\n"
+    "  --average N     each chosen frame as the mean of it and the N - 1 frames after it\n"
+    "  --out DIR       the folder for the frames (made if missing)\n"
+    "  --sheet FILE    the chosen frames on one contact sheet\n"
+    "Without --out or --sheet it renders the whole show, then the floor of any frame (clear,\n"
+    "feedback copy, read back, swap) as often, and prints both frame rates and the most polygons\n"
+    "each scene draws in one frame.\n";
+
 int usage(const char* problem) {
-    std::fprintf(stderr,
-                 "glimmershot: %s\n"
-                 "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--average N] "
-                 "[--out DIR] [--sheet FILE.png]\n",
-                 problem);
+    std::fprintf(stderr, "glimmershot: %s\n%s", problem, kUsage);
     return 2;
 }
 
@@ -69,7 +79,7 @@ int parse(int argc, char** argv, Options& o) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto need = [&](const char* name) {
-            if (!value) std::fprintf(stderr, "glimmershot: %s needs a value\n", name);
+            if (!value) usage((std::string(name) + " needs a value").c_str());
             return value != nullptr;
         };
         if (!std::strcmp(arg, "--data")) {
@@ -219,6 +229,7 @@ int benchmark(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredInformationRequest(argc, argv, "glimmershot", kUsage)) return 0;
     Options o;
     if (int status = parse(argc, argv, o)) return status;
     if (!o.out.empty()) {

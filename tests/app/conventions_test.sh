@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Every program answers --help with its usage on stdout and --version with "NAME VERSION", both
+# with status 0 and nothing on stderr; each tool answers an unknown option with the usage on stderr
+# and a non-zero status. (glimmertide reads its words anywhere in the text, so it has no unknown
+# option.) Run from an empty folder: none of this may need the data archive.
+set -uo pipefail
+bin=$1 version=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+for program in glimmertide glimmerpack glimmer3ds glimmershot glimmergen; do
+  out=$("$bin/$program" --help 2>err); status=$?
+  [ $status -eq 0 ] && [ ! -s err ] || fail "$program --help: status $status, stderr $(head -c 200 err)"
+  case $out in usage:*) ;; *) fail "$program --help: no usage on stdout";; esac
+  out=$("$bin/$program" --version 2>err); status=$?
+  [ $status -eq 0 ] && [ "$out" = "$program $version" ] && [ ! -s err ] ||
+    fail "$program --version: status $status, '$out'"
+  [ $program = glimmertide ] && continue
+  out=$("$bin/$program" --no-such-option 2>err); status=$?
+  [ $status -ne 0 ] || fail "$program --no-such-option: status 0"
+  [ -z "$out" ] && grep -q "usage:" err || fail "$program --no-such-option: no usage on stderr"
+done
+[ "$(ls)" = err ] || fail "the programs left files: $(ls)"
+[ $failures -eq 0 ] && echo "conventions hold for all five programs"
+exit $((failures > 0))
