@@ -13,6 +13,7 @@
 #include "math/ktable.h"
 #include "math/projection.h"
 #include "platform/clock.h"
+#include "platform/data_folder.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 
@@ -45,7 +46,7 @@ int serverFailed(const char* text) {
 
 void openWindow(const std::string& commandLine, const RunState& run) {
     g_window = new KWindow("Glimmertide", 640, 480, KWindow::kWindowed);
-    fileServer().openArchive("Glimmertide.dat");
+    fileServer().openArchive(findDataFile("Glimmertide.dat", programFolder()).c_str());
     if (run.videoMode || windowOption(commandLine))
         g_window->open(1, " ", projection::kWindowWidth, projection::kWindowHeight, KWindow::kWindowed);
     else

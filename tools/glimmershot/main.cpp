@@ -12,6 +12,7 @@
 #include "app/exception.h"
 #include "app/information.h"
 #include "headless_show.h"
+#include "platform/data_folder.h"
 #include "png_image.h"
 #include "polygon_count.h"
 #include "sheet.h"
@@ -20,7 +21,7 @@
 namespace {
 
 struct Options {
-    std::string data = "Glimmertide.dat";
+    std::string data;  // "": the program's own search
     float fps = 40.0f;
     std::vector<int> at;
     int every = 0;
@@ -34,7 +35,7 @@ const char* kUsage =
     "                   [--out DIR] [--sheet FILE.png]\n"
     "\n"
     "Plays the show headless, frame by frame as video mode does, and writes chosen frames as PNG.\n"
-    "  --data FILE     the data archive (default: Glimmertide.dat)\n"
+    "  --data FILE     the data archive (default: Glimmertide.dat here, else the installed one)\n"
     "  --fps N         frames per second of the show's clock (default 40)\n"
     "  --at T1,T2,...  the first frame at or after each tick, as DIR/atTTTTT.png\n"
     "  --every N       every Nth frame, as DIR/frameNNNNN.png\n"
@@ -232,6 +233,7 @@ int main(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv, "glimmershot", kUsage)) return 0;
     Options o;
     if (int status = parse(argc, argv, o)) return status;
+    if (o.data.empty()) o.data = findDataFile("Glimmertide.dat", programFolder());
     if (!o.out.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(o.out, ec);
