@@ -6,6 +6,7 @@ CLANG_BUILD ?= build-clang
 FUZZ_BUILD  ?= build-fuzz
 ARGS        ?= window
 FUZZ_SECONDS ?= 60
+PREFIX      ?= /usr/local
 CMAKE_FLAGS ?=
 
 # The project's own builds treat warnings as errors; the CMake option is off for everyone else.
@@ -13,7 +14,7 @@ OWN   := -G Ninja -DGLIMMER_WERROR=ON
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 .PHONY: all deps build build-asan build-clang build-fuzz run test test-regular test-asan \
-        test-clang test-fuzz test-full fuzz bench clean
+        test-clang test-fuzz test-full fuzz bench install package clean
 
 all: build
 
@@ -77,6 +78,14 @@ fuzz: build-fuzz
 
 bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The .deb (CPack) in $(BUILD)/, checked with desktop-file-validate and lintian.
+package: build
+	@scripts/install-deps.sh scripts/package-packages.txt
+	@scripts/make-package.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD)
