@@ -2,8 +2,9 @@
 // demo clock and the audio heard over a live run, run as the program runs it: the stream plays
 // first, then the clock starts, and once a frame the clock follows the soundtrack.
 //
-// The live run uses whatever SDL_AUDIODRIVER names (the dummy driver without a sound card) and
-// lasts GLIMMER_AUDIO_SECONDS seconds (default 20; 184 covers the whole show).
+// The live run uses whatever SDL_AUDIODRIVER names, or the default device; where that cannot be
+// opened (no sound card) it runs on SDL's dummy driver and says so in its label. It lasts
+// GLIMMER_AUDIO_SECONDS seconds (default 20; 184 covers the whole show).
 // GLIMMER_AUDIO_STEERING=0 leaves the clock running on its own, to see what the steering mends.
 #include "app/soundtrack.h"
 #include "platform/audio.h"
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace {
@@ -64,7 +66,14 @@ void liveOffset(benchmark::State& state) {
     for (auto _ : state) {
         std::atomic<uint64_t> handed{0};
         auto audio = makeAudio(AudioMode::live);
-        if (!audio->init() || !audio->createStream(mp3.data(), mp3.size()) || !audio->start()) {
+        if (!audio->init() && !std::getenv("SDL_AUDIODRIVER")) {
+            // No sound card: time the run on SDL's dummy driver rather than give up.
+            state.SetLabel(std::string("SDL dummy driver, no sound device (") + audio->error() + ")");
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            audio = makeAudio(AudioMode::live);
+            audio->init();
+        }
+        if (!audio->createStream(mp3.data(), mp3.size()) || !audio->start()) {
             state.SkipWithError(audio->error());
             return;
         }
