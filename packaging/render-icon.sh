@@ -1,15 +1,9 @@
 #!/bin/sh
-# Renders the desktop icon again from a frame of the show: the spiral flight at tick 6000, as in
-# the README's gallery, cropped to the spiral and scaled to 256 x 256. The icon is committed rather
-# than rendered by the build, so that building and installing need no OpenGL context.
-# Usage: packaging/render-icon.sh [build-dir]
+# Makes the desktop icon from a frame of the show: the README gallery's spiral flight (tick 6000,
+# rendered by glimmershot; docs/gallery/make_gallery.sh renders it again), cropped to the spiral
+# and scaled to 256 x 256. The icon is committed rather than made by the build, so that building
+# and installing need neither ffmpeg nor an OpenGL context. Usage: packaging/render-icon.sh
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-build}
-cmake --build "$build" --target glimmershot glimmertide_data >/dev/null
-shots=$(mktemp -d)
-trap 'rm -rf "$shots"' EXIT
-(cd "$build" && SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen} \
-  ./glimmershot --data Glimmertide.dat --fps 40 --at 6000 --out "$shots" >/dev/null)
-ffmpeg -loglevel error -y -i "$shots/at06000.png" -vf "crop=190:190:100:20,scale=256:256:flags=lanczos" \
-  -pix_fmt rgb24 "$here/glimmertide.png"
+root=$(cd "$(dirname "$0")/.." && pwd)
+ffmpeg -loglevel error -y -i "$root/docs/gallery/scene1.png" \
+  -vf "crop=190:190:100:20,scale=256:256:flags=lanczos" -pix_fmt rgb24 "$root/packaging/glimmertide.png"
