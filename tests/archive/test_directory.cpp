@@ -10,6 +10,7 @@
 #include "archive/file_server.h"
 #include "archive/temp_dir.h"
 #include "archive/reference_directory.h"
+#include "support/numbered.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ TEST(ArchiveDirectory, LimitsOnNamesAndEntries) {
     TempDir dir;
     std::string name511(511, 'n'), name512(512, 'n');
     std::string many, tooMany;
-    for (int i = 0; i < 1024; ++i) many += "f" + std::to_string(i) + "@0@";
+    for (int i = 0; i < 1024; ++i) many += numbered("f", i) + "@0@";
     tooMany = many + "last@0@";
 
     Case longest{"a 511-character name", M + "@" + name511 + "@1@@x", 0, {{name511, 1, len(M) + 516}}};

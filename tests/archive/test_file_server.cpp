@@ -11,6 +11,7 @@
 #include "archive/archive_format.h"
 #include "archive/file_server.h"
 #include "archive/temp_dir.h"
+#include "support/numbered.h"
 
 namespace {
 
@@ -241,8 +242,7 @@ TEST(FileServerLoose, MissingFileRaisesAfterALevel10Line) {
 
 TEST(FileServerLoose, CapacityLeavesOneRecordUnused) {
     TempDir dir;
-    // Not "f" + std::to_string(i): GCC 12 at -O3 takes that insert for an overlapping copy (-Wrestrict).
-    auto name = [&](int i) { return dir.file(std::string("f").append(std::to_string(i))); };
+    auto name = [&](int i) { return dir.file(numbered("f", i)); };
     for (int i = 0; i < 5; ++i) writeFile(name(i), std::string(size_t(i), 'x'));
     FileServer server(debugServer(), 5);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(server.getFileSize(name(i).c_str()), i);

@@ -11,6 +11,7 @@
 #include "archive/file_server.h"
 #include "archive/temp_dir.h"
 #include "support_archive/archive_writer.h"
+#include "support/numbered.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ TEST(ArchiveWriter, RefusesWhatCannotBeReadBack) {
     EXPECT_NE(archiveNameProblem(std::string("a\0b", 3)), "");
 
     std::vector<PackEntry> many(1024);
-    for (size_t i = 0; i < many.size(); ++i) many[i].name = "f" + std::to_string(i);
+    for (size_t i = 0; i < many.size(); ++i) many[i].name = numbered("f", long(i));
     EXPECT_EQ(archiveProblem(many), "");
     many.push_back({"one-too-many", {}});
     EXPECT_NE(archiveProblem(many), "");

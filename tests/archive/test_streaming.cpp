@@ -11,6 +11,7 @@
 #include "archive/archive_format.h"
 #include "archive/directory_reader.h"
 #include "archive/reference_directory.h"
+#include "support/numbered.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::string randomArchive(std::mt19937& rng) {
     if (pick(5) == 0) out += "@";
     int entries = pick(6);
     for (int i = 0; i < entries; ++i) {
-        out += pick(12) == 0 ? junk(pick(3)) : "n" + std::to_string(pick(100));
+        out += pick(12) == 0 ? junk(pick(3)) : numbered("n", pick(100));
         out += "@";
         out += pick(8) == 0 ? junk(pick(4)) : std::to_string(pick(6));
         out += "@";

@@ -4,6 +4,7 @@
 #include "render/mesh_renderer.h"
 #include "render/render.h"
 #include "render/render_fixture.h"
+#include "support/numbered.h"
 
 namespace {
 
@@ -257,7 +258,7 @@ TEST_F(Shading, ChannelSumsClampAt255AndTheGateNeedsLighting) {
 TEST_F(Shading, LightsBeyondTheMeshRoomAreLeftOut) {
     std::vector<Light> lights;
     // Behind the front polygon, so each adds nothing to it.
-    for (int i = 0; i < 40; ++i) lights.push_back({"L" + std::to_string(i), {0, 0, 50}, {1.0f, 1.0f, 1.0f}});
+    for (int i = 0; i < 40; ++i) lights.push_back({numbered("L", i), {0, 0, 50}, {1.0f, 1.0f, 1.0f}});
     auto scene = pair(lights);
     EXPECT_EQ(scene->getView().lightCount, 41);
     shade(*scene, 5);  // 41 lights, room for 32: must neither write past the list nor fail
