@@ -76,7 +76,7 @@ bool parseTicks(const char* text, std::vector<int>& ticks) {
 
 // Returns 0 on success, else the exit status of a usage error.
 int parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; i += 2) {  // every option takes a value
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto need = [&](const char* name) {
@@ -110,7 +110,6 @@ int parse(int argc, char** argv, Options& o) {
         } else {
             return usage((std::string("unknown option ") + arg).c_str());
         }
-        ++i;
     }
     if (!o.at.empty() && o.every) return usage("--at and --every exclude each other");
     return 0;
