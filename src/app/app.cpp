@@ -16,6 +16,7 @@
 #include "platform/data_folder.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "show/show.h"
 
 namespace {
 
@@ -39,27 +40,54 @@ const char* kCredits =
     "contact: crew@glimmertide.example\n"
     "         https://glimmertide.example\n";
 
+bool windowed(const std::string& commandLine, const RunState& run) {
+    return run.videoMode || windowOption(commandLine);
+}
+
+int screenScale(bool windowed) {
+    int width = 0, height = 0;
+    if (!KWindow::desktopSize(width, height)) return 1;  // no screen to fit
+    return scaleFittingScreen(width, height, windowed);
+}
+
 int serverFailed(const char* text) {
     showMessageBox(kFatalCaption, text, BoxIcon::error);
     return 3;
 }
 
-void openWindow(const std::string& commandLine, const RunState& run) {
+// The frame at scale 1: a window's whole client area, or the picture when full screen was asked
+// for (also when it was refused and runs in a window).
+int frameWidth(bool inWindow) { return inWindow ? projection::kWindowWidth : projection::kPictureWidth; }
+int frameHeight(bool inWindow) { return inWindow ? projection::kWindowHeight : projection::kPictureHeight; }
+
+void openWindowAtScale(bool inWindow, int mode, int scale) {
+    g_window->open(1, " ", frameWidth(inWindow) * scale, frameHeight(inWindow) * scale, mode);
+}
+
+void openWindow(const std::string& commandLine, RunState& run) {
     g_window = new KWindow("Glimmertide", 640, 480, KWindow::kWindowed);
     fileServer().openArchive(findDataFile("Glimmertide.dat", programFolder()).c_str());
-    if (run.videoMode || windowOption(commandLine))
-        g_window->open(1, " ", projection::kWindowWidth, projection::kWindowHeight, KWindow::kWindowed);
-    else
-        g_window->open(1, " ", projection::kPictureWidth, projection::kPictureHeight, KWindow::kFullScreen);
+    const bool inWindow = windowed(commandLine, run);
+    openWindowAtScale(inWindow, inWindow ? KWindow::kWindowed : KWindow::kFullScreen, run.scale);
+    // A driver that cannot draw this large gets the largest scale it can, never thinner lines.
+    const int usable = Show::scaleTheDriverDraws(run.scale, frameWidth(inWindow), frameHeight(inWindow), "glimmertide");
+    if (usable < run.scale) {
+        g_window->close();
+        run.scale = usable;
+        g_table->setResolution(projection::kPictureWidth * usable, projection::kPictureHeight * usable, 32);
+        openWindowAtScale(inWindow, g_window->windowMode(), run.scale);
+    }
     if (run.videoMode) g_window->hide();
 }
 
 void startUp(const std::string& commandLine, RunState& run) {
     run.soundOn = soundOption(commandLine);
     run.videoMode = videoOption(commandLine);
-    g_table = new KTable(65536, projection::kPictureWidth, projection::kPictureHeight, 32, projection::kFov);
+    if (run.fitScreen) run.scale = screenScale(windowed(commandLine, run));
+    g_table = new KTable(65536, projection::kPictureWidth * run.scale, projection::kPictureHeight * run.scale, 32,
+                         projection::kFov);
     openWindow(commandLine, run);
-    setUpShow();
+    setUpShow(run.scale);
 
     // A rate of 0 would make the video clock and the recorder's audio arithmetic undefined.
     int fps = framesPerSecondOption(commandLine);
@@ -114,6 +142,15 @@ int runGlimmertide(int argc, char** argv) {
     RunState run;
     if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
     run.videoCodec = takeCodecOption(commandLine);
+    if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
+        run.scale = scaleValue(*scale);
+        if (!run.scale) {
+            std::fprintf(stderr, "glimmertide: scale=%s is not a scale from 1 to 8\n", scale->c_str());
+            return 1;
+        }
+    } else {
+        run.fitScreen = hdOption(commandLine);
+    }
     if (videoOption(commandLine) && !recordingRequestValid(commandLine, run)) return 1;
     installMessageBoxes();
 
@@ -138,6 +175,20 @@ int runGlimmertide(int argc, char** argv) {
         [] {
             if (g_window) g_window->close();
         });
+}
+
+int scaleFittingScreen(int screenWidth, int screenHeight, bool windowed) {
+    int scale = 8;
+    if (windowed) {
+        while (scale > 1 && (projection::kWindowWidth * scale * 5 > screenWidth * 4 ||
+                             projection::kWindowHeight * scale * 5 > screenHeight * 4))
+            --scale;
+    } else {
+        while (scale > 1 && (projection::kPictureWidth * scale > screenWidth ||
+                             projection::kPictureHeight * scale > screenHeight))
+            --scale;
+    }
+    return scale;
 }
 
 int runCatchingErrors(ExceptionServer& exceptions, const std::function<void()>& body,

@@ -33,6 +33,7 @@ std::string commandLineText(int argc, char** argv) {
 bool creditsOption(std::string_view commandLine) { return contains(commandLine, "credits"); }
 bool windowOption(std::string_view commandLine) { return contains(commandLine, "window"); }
 bool videoOption(std::string_view commandLine) { return contains(commandLine, "video"); }
+bool hdOption(std::string_view commandLine) { return contains(commandLine, "hd"); }
 
 bool soundOption(std::string_view commandLine) {
     static constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
@@ -87,6 +88,16 @@ std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeVa
 
 std::string takeOutOption(std::string& commandLine) { return takeValueOption(commandLine, "out="); }
 
+std::optional<std::string> takeScaleOption(std::string& commandLine) {
+    if (lowerCased(commandLine).find("scale=") == std::string::npos) return std::nullopt;
+    return takeValueOption(commandLine, "scale=");
+}
+
+int scaleValue(std::string_view text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '8') return 0;
+    return text[0] - '0';
+}
+
 const char* optionHelp() {
     return "usage: glimmertide [words...]\n"
            "Words are found anywhere in the command line, in any letter case:\n"
@@ -100,6 +111,10 @@ const char* optionHelp() {
            "  no sound    play or record without the soundtrack (also: no audio, audio off,\n"
            "              audio=off, audio=0, sound off, sound=off, sound=0)\n"
            "  credits     show the credits at the end\n"
+           "  scale=N     draw at N times 320 x 240, N from 1 to 8 (live, recorded)\n"
+           "  hd          pick the scale from the screen: the largest that fits it full\n"
+           "              screen, or about 80 % of it in a window\n"
            "  --help      print this text;  --version  print the version\n"
-           "Escape or closing the window ends the show.\n";
+           "Escape or closing the window ends the show; F11 or Alt+Enter switches between\n"
+           "the window and full screen.\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The command-line options: fixed words found anywhere in the lower-cased command-line text, with
 // no regard to word boundaries ("showcredits" counts as "credits", "windowed" as "window").
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,14 @@ std::string takeCodecOption(std::string& commandLine);
 // Takes every "out=NAME" out of the text in the same way and returns the last NAME as written
 // (letter case kept), or "" when there is none. Run before takeCodecOption.
 std::string takeOutOption(std::string& commandLine);
+
+// Takes every "scale=N" out of the text in the same way and returns the last N as written, or
+// nothing when there is none. Run before the frame rate is looked for, so N never becomes the rate.
+std::optional<std::string> takeScaleOption(std::string& commandLine);
+// The scale a "scale=" value asks for: 1 to 8, or 0 for anything else.
+int scaleValue(std::string_view text);
+// "hd": the scale is picked from the screen.
+bool hdOption(std::string_view commandLine);
 
 // The option words, for --help.
 const char* optionHelp();

@@ -87,7 +87,8 @@ bool recordingRequestValid(const std::string& commandLine, const RunState& run) 
 void createRecorder(RunState& run) {
     terminal::catchInterrupts();
     g_recorder = std::make_unique<AviRecorder>(recorderUi(run.videoFile), run.videoFile.c_str(),
-                                               projection::kPictureWidth, projection::kPictureHeight, run.soundOn,
+                                               projection::kPictureWidth * run.scale,
+                                               projection::kPictureHeight * run.scale, run.soundOn,
                                                static_cast<int>(run.framesPerSecond), 44100, 16, run.videoCodec);
 }
 

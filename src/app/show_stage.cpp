@@ -10,6 +10,9 @@ Show& runningShow() {
     return *show;
 }
 
-void setUpShow() { runningShow().setUp(); }
+void setUpShow(int pixelScale) {
+    runningShow().setPixelScale(pixelScale);
+    runningShow().setUp();
+}
 void prepareFirstFrame() { runningShow().beforeFirstFrame(); }
 bool renderShowFrame() { return runningShow().renderFrame(); }

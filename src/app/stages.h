@@ -13,10 +13,12 @@ struct RunState {
     int videoFrame = 0;  // frames already handed to the recorder
     std::string videoCodec;  // from "codec=NAME"; empty: ask, or the default without a display
     std::string videoFile = "glimmertide.avi";  // from "out=NAME"
+    int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
+    bool fitScreen = false;  // "hd": the scale comes from the screen
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
-void setUpShow();          // point store, feedback texture, every set-up in the show's order
+void setUpShow(int pixelScale);  // point store, feedback texture, every set-up in the show's order
 void prepareFirstFrame();  // texturing on, the initial line-field settings, fog off
 // The show's whole frame up to the swap; false when the end cue fired and the loop must end at once.
 bool renderShowFrame();

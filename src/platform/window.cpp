@@ -159,7 +159,7 @@ void KWindow::createWindowAndContext(int showFlag) {
     // Tries the depth buffers the driver may offer, deepest first. The depth size can decide the
     // window's visual, so each try makes a fresh window.
     auto create = [&](Uint32 extraFlags) {
-        Uint32 flags = SDL_WINDOW_OPENGL | extraFlags |
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | extraFlags |
                        (showFlag == 1 ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
         Created result = Created::noWindow;
         for (int depth : {32, 24}) {
@@ -186,6 +186,7 @@ void KWindow::createWindowAndContext(int showFlag) {
         bool fullScreen = create(SDL_WINDOW_FULLSCREEN_DESKTOP) == Created::ok;
         if (fullScreen && SDL_GL_MakeCurrent(window_, context_) == 0 && createOffscreenTarget()) {
             SDL_ShowCursor(SDL_DISABLE);
+            fullScreenNow_ = true;
         } else {
             reportPlatformError("cannot open a full-screen window");
             destroyOffscreenTarget();
@@ -211,8 +212,13 @@ void KWindow::createWindowAndContext(int showFlag) {
             reportPlatformError("cannot make the OpenGL context current");
             raise(errors::couldntCreateRC);
         }
+        // Without an offscreen picture the window still shows it 1:1, it just cannot scale it.
+        if (!createOffscreenTarget()) destroyOffscreenTarget();
     }
 
+    // Live frames wait for the display's refresh, adaptively where the driver can; the demo
+    // clock runs on its own either way.
+    if (showFlag == 1 && !headless_ && SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
     SDL_DisableScreenSaver();
     if (showFlag == 1) SDL_RaiseWindow(window_);
 }
@@ -247,7 +253,8 @@ void KWindow::destroyOffscreenTarget() {
 void KWindow::close() {
     if (!opened_) return;
     destroyOffscreenTarget();
-    if (mode_ == kFullScreen) SDL_ShowCursor(SDL_ENABLE);
+    if (fullScreenNow_) SDL_ShowCursor(SDL_ENABLE);
+    fullScreenNow_ = false;
     if (context_) {
         if (SDL_GL_MakeCurrent(window_, nullptr) != 0) throw 0;
         SDL_GL_DeleteContext(context_);
@@ -315,6 +322,10 @@ void KWindow::handleEvent(const void* raw) {
             quit_ = true;
             break;
         case SDL_KEYDOWN:
+            if (!event.key.repeat && (event.key.keysym.sym == SDLK_F11 ||
+                                      (event.key.keysym.sym == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT))))
+                toggleFullScreen();
+            [[fallthrough]];
         case SDL_KEYUP:
             if (int key = virtualKey(event.key.keysym.sym))
                 keyState_[key] = event.type == SDL_KEYDOWN ? 1 : 0;
@@ -341,9 +352,30 @@ void KWindow::resize(int width, int height) {
     glLoadIdentity();
 }
 
+void KWindow::toggleFullScreen() {
+    if (!window_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_HIDDEN)) return;
+    const bool toFullScreen = !fullScreenNow_;
+    if (SDL_SetWindowFullscreen(window_, toFullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        reportPlatformError(toFullScreen ? "cannot switch to full screen" : "cannot leave full screen");
+        return;
+    }
+    fullScreenNow_ = toFullScreen;
+    SDL_ShowCursor(toFullScreen ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool KWindow::desktopSize(int& width, int& height) {
+    if (!initVideo() || isOffscreenDriver(SDL_GetCurrentVideoDriver())) return false;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) return false;
+    width = mode.w;
+    height = mode.h;
+    return true;
+}
+
 void KWindow::hide() {
     if (!window_) return;
     SDL_HideWindow(window_);
+    SDL_GL_SetSwapInterval(0);  // nobody watches: the recording never waits for a refresh
     // A hidden window's own pixels need not be kept, so the picture moves offscreen where the
     // read-backs can rely on it; the viewport and every other state stay as they are. Without
     // that target every picture read back would be undefined.

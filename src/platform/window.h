@@ -1,9 +1,11 @@
 #pragma once
-// The program's one window with its OpenGL context (SDL2). Windowed, the client area is the
-// requested size and shows the picture 1:1. Full screen, the picture is drawn at the requested
-// size into an offscreen framebuffer and scaled up to the screen with its aspect kept on every
-// swap; the display mode is never changed. Every GL state and every read-back (the feedback copy,
-// recording) sees the same logical picture in both modes. Main thread only.
+// The program's one window with its OpenGL context (SDL2). The picture is drawn at the requested
+// size into an offscreen framebuffer and, on every swap, scaled onto the window or the screen
+// with its aspect kept and black borders: 1:1 in a window of its own size, which the user may
+// resize or maximise, and filling the screen full screen; the display mode is never changed. F11
+// and Alt+Enter switch between window and full screen. Every GL state and every read-back (the
+// feedback copy, recording) sees the same picture in every mode. Without framebuffer objects the
+// picture is drawn into the window itself, at its lower left. Main thread only.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -40,6 +42,13 @@ public:
     // Hides the window for good (video mode); the picture is then drawn offscreen. Raises
     // errors::couldntCreateRC when the offscreen target cannot be made.
     void hide();
+    // Between window and full screen, as F11 and Alt+Enter do; the picture itself is unchanged.
+    void toggleFullScreen();
+    bool fullScreenNow() const { return fullScreenNow_; }
+
+    // The size of the desktop the window opens on, starting SDL's video if needed; false without a
+    // display (rendering offscreen).
+    static bool desktopSize(int& width, int& height);
 
     SDL_Window* handle() const { return window_; }
     bool opened() const { return opened_; }
@@ -69,6 +78,7 @@ private:
     unsigned framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
     std::array<uint8_t, 256> keyState_{};
     bool opened_ = false;
+    bool fullScreenNow_ = false;
     bool quit_ = false;
     bool headless_ = false;
 };

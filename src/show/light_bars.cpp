@@ -20,13 +20,13 @@ constexpr float kTexChain[LightBars::kCount + 1][2] = {
 
 void LightBars::setUp() { texture_ = makeImageTexture("data/x26.jpg", GL_RGB); }
 
-void LightBars::glState() const {
+void LightBars::glState(const ShowState& show) const {
     glDisable(GL_LINE_SMOOTH);
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glLineWidth(1.0f);
+    glLineWidth(show.pixels(1.0f));
     glBindTexture(GL_TEXTURE_2D, texture_);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "show/cue_list.h"
+#include "show/show_state.h"
 
 class LightBars {
 public:
@@ -15,7 +16,7 @@ public:
     // Loads the image and makes the light-bar texture.
     void setUp();
     // Plain blended lines with the light-bar texture.
-    void glState() const;
+    void glState(const ShowState& show) const;
     void step(int tick, CueList& cues);
 
     float alpha(int bar) const { return alpha_[bar]; }

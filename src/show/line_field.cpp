@@ -97,13 +97,13 @@ void LineField::tintStep(int tick, CueList& tint) {
     }
 }
 
-void LineField::glState() {
+void LineField::glState(const ShowState& show) {
     glEnable(GL_LINE_SMOOTH);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glLineWidth(1.0f);
+    glLineWidth(show.pixels(1.0f));
 }
 
 void LineField::jitterStep(int tick, CueList& jitter) {
@@ -173,6 +173,10 @@ void LineField::draw(const ShowState& show, float brightness) {
     generate(show, count);
     const float* tint = kTintColours[tintRow_ % kTintRows];
     const float f = tintLevel_;
+    // Window positions grow with the pixel scale; what they select (texel, tint) must not.
+    const double scale = show.pixelScale;
+    const double textureScaleX = kTextureScaleX / scale, textureScaleY = kTextureScaleY / scale;
+    const double tintWidth = 320.0 * scale, tintHeight = 240.0 * scale;
     glBegin(GL_LINES);
     for (int k = 0; k < count; ++k) {
         const Point& p = points_[k];
@@ -182,11 +186,11 @@ void LineField::draw(const ShowState& show, float brightness) {
         // Untinted lines keep whatever colour is current: the scene's last, or the last glow
         // sprite's of the previous frame.
         if (tintOn_) {
-            glColor4f(float(brightness * ((1.0f - f) + f * tint[0] * p.wx / 320.0)),
-                      float(brightness * ((1.0f - f) + f * tint[1] * p.wy / 240.0)),
-                      float(brightness * ((1.0f - f) + f * tint[2] * p.wx / 320.0)), 0.5f);
+            glColor4f(float(brightness * ((1.0f - f) + f * tint[0] * p.wx / tintWidth)),
+                      float(brightness * ((1.0f - f) + f * tint[1] * p.wy / tintHeight)),
+                      float(brightness * ((1.0f - f) + f * tint[2] * p.wx / tintWidth)), 0.5f);
         }
-        glTexCoord2f(float(p.wx * kTextureScaleX), float(p.wy * kTextureScaleY));
+        glTexCoord2f(float(p.wx * textureScaleX), float(p.wy * textureScaleY));
         glVertex3f(p.x + float(jx), p.y + float(jy), p.z + show.depthOffset + float(jz));
     }
     glEnd();

@@ -15,7 +15,8 @@ public:
     static constexpr float kPointDepth = 80.0f;
     static constexpr int kRampCeiling = 700;
     static constexpr int kTintRows = 6;
-    // A point's texture coordinate is its window position times these: 1/320 across, 1/240 up.
+    // A point's texture coordinate is its window position times these: 1/320 across, 1/240 up, at
+    // scale 1 (at scale N the position is divided by N first).
     static constexpr double kTextureScaleX = 0.003125;
     static constexpr double kTextureScaleY = 0.004166667;
 
@@ -37,7 +38,7 @@ public:
     // A colour wash over the lines: rises to 0.95, falls, ends 350 ticks after its cue.
     void tintStep(int tick, CueList& tint);
     // Blended, smoothed lines without depth test.
-    static void glState();
+    static void glState(const ShowState& show);
     // Random per-axis displacement that kicks on each cue and dies away.
     void jitterStep(int tick, CueList& jitter);
     // Generates and projects the points, then draws them with the bound feedback texture. The

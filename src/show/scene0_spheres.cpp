@@ -67,7 +67,7 @@ void Scene0::step(int, CueList& main, CueList& zoom) {
         ++show_.sceneIndex;
         return;
     }
-    glLineWidth(3.0f);
+    glLineWidth(show_.pixels(3.0f));
     if (main.fire()) {
         started_ = true;
         move(currentTicks(), Move::reset);

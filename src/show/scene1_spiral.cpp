@@ -50,7 +50,7 @@ void Scene1::move(int time, Move action) {
     previousTime_ = time;
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_FOG);
-    glLineWidth(7.0f);
+    glLineWidth(show_.pixels(7.0f));
     KScene& s = *scene_;
     if (action == Move::startTurn || action == Move::startRoll) {
         // Back to the start of a flight; fog stays on until a flight move draws.

@@ -31,7 +31,7 @@ void Scene2::preFrame() {
 }
 
 void Scene2::step(int tick, CueList& main, CueList& fade) {
-    glLineWidth(10.0f);
+    glLineWidth(show_.pixels(10.0f));
     if (!called_) {
         called_ = true;
         previous_ = tick;

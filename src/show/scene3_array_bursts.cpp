@@ -35,7 +35,7 @@ void Scene3::step(int tick, CueList& cues) {
     }
     float dt = float(tick - previous_);
     previous_ = tick;
-    glLineWidth(4.0f);
+    glLineWidth(show_.pixels(4.0f));
     if (cues.exhausted()) {
         ++show_.sceneIndex;
         return;

@@ -40,7 +40,7 @@ void Scene4::step(int tick, CueList& main, CueList& fade) {
     }
     float dt = float(tick - previous_);
     previous_ = tick;
-    glLineWidth(7.0f);
+    glLineWidth(show_.pixels(7.0f));
     if (main.exhausted()) {
         show_.density = 700;
         ++show_.sceneIndex;

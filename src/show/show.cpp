@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/clock.h"
@@ -36,15 +38,15 @@ void Show::allocatePointStore() { lineField_.allocate(kDensityCeiling); }
 
 void Show::createFeedbackTexture() {
     // The first frame's copy overwrites the texture before anything reads it.
-    std::vector<unsigned char> pixels(kFeedbackSize * kFeedbackSize * 4);
+    const int size = feedbackSize();
+    std::vector<unsigned char> pixels(size_t(size) * size_t(size) * 4);
     GLuint texture;
     glGenTextures(1, &texture);
     feedbackTexture_ = texture;
     glBindTexture(GL_TEXTURE_2D, feedbackTexture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, kFeedbackSize, kFeedbackSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
 }
 
 void Show::setUpScenes() {
@@ -125,17 +127,55 @@ bool Show::sceneStage() {
 void Show::copyFeedback() {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, feedbackTexture_);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, kFeedbackSize, kFeedbackSize, 0);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, feedbackSize(), feedbackSize(), 0);
 }
 
 void Show::drawOverlays() {
     lineField_.tintStep(currentTicks(), cues_.tintFlash);
-    LineField::glState();
-    glLineWidth(state_.overlayLineWidth);
+    LineField::glState(state_);
+    glLineWidth(state_.pixels(state_.overlayLineWidth));
     lineField_.jitterStep(currentTicks(), cues_.jitter);
     lineField_.draw(state_, getBrightness());  // the feedback texture is still bound
-    lightBars_.glState();
+    lightBars_.glState(state_);
     lightBars_.step(currentTicks(), cues_.lightBar);
     GlowSprites::glState();
     glowSprites_.step(currentTicks(), cues_.glowSprite, cues_.glowFade);
+}
+
+Show::DriverLimits Show::driverLimits() {
+    GLfloat smooth[2] = {1, 1}, aliased[2] = {1, 1};
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+    glGetFloatv(GL_LINE_WIDTH_RANGE, smooth);  // the range of smoothed lines
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, aliased);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    // Without framebuffer objects the frame goes to the window itself: the viewport limits it.
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    if (glGetError() != GL_NO_ERROR || renderbuffer <= 0) renderbuffer = std::max(viewport[0], viewport[1]);
+    return {smooth[1], aliased[1], texture, renderbuffer, viewport[0], viewport[1]};
+}
+
+int Show::scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const char* program) {
+    const DriverLimits limits = driverLimits();
+    const int usable = largestPixelScale(limits, wanted, frameWidth, frameHeight);
+    if (usable < wanted)
+        std::fprintf(stderr,
+                     "%s: the graphics driver cannot draw scale %d (lines up to %g pixels wide, textures up to %d "
+                     "pixels); drawing at scale %d\n",
+                     program, wanted, double(std::min(limits.smoothLineWidth, limits.aliasedLineWidth)),
+                     limits.textureSize, usable);
+    return usable;
+}
+
+int Show::largestPixelScale(const DriverLimits& limits, int wanted, int frameWidth, int frameHeight) {
+    int scale = std::clamp(wanted, 1, kMaxPixelScale);
+    auto fits = [&](int n) {
+        const float widest = kWidestLine * float(n);
+        return widest <= limits.smoothLineWidth && widest <= limits.aliasedLineWidth &&
+               kFeedbackSize * n <= limits.textureSize && frameWidth * n <= limits.renderbufferSize &&
+               frameHeight * n <= limits.renderbufferSize && frameWidth * n <= limits.viewportWidth &&
+               frameHeight * n <= limits.viewportHeight;
+    };
+    while (scale > 1 && !fits(scale)) --scale;
+    return scale;
 }

@@ -2,7 +2,7 @@
 // The show: six scenes and a closing pause, timed by the demo clock. Each frame draws the current
 // scene unseen, copies its lower-left 256 x 256 pixels into the feedback texture, clears, and draws
 // the visible frame from overlays: the line field textured with that picture, light bars and glow
-// sprites.
+// sprites. At pixel scale N every size in pixels is N times as large (the copy N x 256 square).
 #include <memory>
 
 #include "show/cue_list.h"
@@ -24,11 +24,31 @@ class Show {
 public:
     static constexpr int kFeedbackSize = 256;
     static constexpr int kDensityCeiling = 700;
+    static constexpr int kMaxPixelScale = 8;
+    static constexpr float kWidestLine = 10.0f;  // in pixels of the 320 x 240 picture
+
+    // What the driver can draw, for largestPixelScale.
+    struct DriverLimits {
+        float smoothLineWidth, aliasedLineWidth;  // the widest of each range
+        int textureSize, renderbufferSize, viewportWidth, viewportHeight;
+    };
+    // Reads the limits from the current GL context.
+    static DriverLimits driverLimits();
+    // The largest scale up to wanted at which every line, the feedback texture and a frame of
+    // frameWidth x frameHeight (at scale 1) fit within the limits; at least 1.
+    static int largestPixelScale(const DriverLimits& limits, int wanted, int frameWidth, int frameHeight);
+    // largestPixelScale for the current context's driver; when it is below wanted, says so on
+    // stderr, as program, once: the caller then opens its window again at that scale.
+    static int scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const char* program);
 
     Show();
     ~Show();
     Show(const Show&) = delete;
     Show& operator=(const Show&) = delete;
+
+    // The scale the frames are drawn at, 1 to 8; set before setUp.
+    void setPixelScale(int scale) { state_.pixelScale = scale; }
+    int feedbackSize() const { return kFeedbackSize * state_.pixelScale; }
 
     // Start-up, once the window and the data archive are open: the line-field point store, the
     // feedback texture and every set-up in the show's order. Loads the scene files and images.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app.h"
+
 TEST(Options, EmptyCommandLineGivesTheDefaults) {
     EXPECT_FALSE(creditsOption(""));
     EXPECT_FALSE(windowOption(""));
@@ -47,4 +49,29 @@ TEST(Options, CommandLineTextJoinsTheArguments) {
     EXPECT_EQ(commandLineText(3, argv), "no sound");
     EXPECT_FALSE(soundOption(commandLineText(3, argv)));
     EXPECT_EQ(commandLineText(1, argv), "");
+}
+
+TEST(Options, ScaleIsTakenOutBeforeTheFrameRateIsRead) {
+    std::string line = "video Scale=4 fps";
+    EXPECT_EQ(takeScaleOption(line), "4");
+    EXPECT_EQ(framesPerSecondOption(line), 40);  // its digit is not the rate
+    EXPECT_EQ(takeScaleOption(line), std::nullopt);
+    line = "scale=2 window scale=";
+    EXPECT_EQ(takeScaleOption(line), "");  // the last one counts: an empty scale, refused
+    EXPECT_EQ(line, " window ");
+    EXPECT_EQ(scaleValue("1"), 1);
+    EXPECT_EQ(scaleValue("8"), 8);
+    for (const char* bad : {"", "0", "9", "12", "x", "-2", "2x"}) EXPECT_EQ(scaleValue(bad), 0) << bad;
+    EXPECT_TRUE(hdOption("window HD"));
+    EXPECT_FALSE(hdOption("window"));
+}
+
+TEST(Options, HdFitsThePictureToTheScreenOrTheWindowTo80PerCent) {
+    EXPECT_EQ(scaleFittingScreen(1920, 1080, false), 4);  // 1280 x 960
+    EXPECT_EQ(scaleFittingScreen(1920, 1080, true), 3);   // 972 x 795 within 1536 x 864
+    EXPECT_EQ(scaleFittingScreen(3840, 2160, false), 8);
+    EXPECT_EQ(scaleFittingScreen(3840, 2160, true), 6);
+    EXPECT_EQ(scaleFittingScreen(1024, 768, false), 3);
+    EXPECT_EQ(scaleFittingScreen(640, 480, true), 1);  // never below 1
+    EXPECT_EQ(scaleFittingScreen(100, 100, false), 1);
 }

@@ -90,6 +90,15 @@ TEST(Program, WithoutTheArchiveItReportsTheMissingMetadata) {
     EXPECT_NE(run.err.find("Error - couldn't read metadata! Aborting..."), std::string::npos);
 }
 
+TEST(Program, AScaleOutsideOneToEightIsRefusedBeforeAnythingOpens) {
+    Scratch s;  // no archive: the refusal comes first
+    for (const char* value : {"0", "9", "x", "12", ""}) {
+        const Outcome run = runProgram(s, {"window", std::string("SCALE=") + value});
+        EXPECT_EQ(run.status, 1) << value;
+        EXPECT_EQ(run.err, std::string("glimmertide: scale=") + value + " is not a scale from 1 to 8\n");
+    }
+}
+
 TEST(Program, HelpAndVersionOpenNothing) {
     Scratch s;  // no archive: answering must not need one
     for (const char* word : {"--help", "help"}) {

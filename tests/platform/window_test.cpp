@@ -196,8 +196,9 @@ TEST(Window, HiddenWindowKeepsItsPictureAcrossSwaps) {
 TEST(Window, HiddenWindowWithoutAnOffscreenTargetIsAFatalError) {
     Table t;
     KWindow window("banner", 640, 480, KWindow::kWindowed);
-    window.open(1, " ", 324, 265, KWindow::kWindowed);
     hideFramebufferCalls = true;
+    window.open(1, " ", 324, 265, KWindow::kWindowed);  // a shown window draws into itself instead
+    ASSERT_TRUE(window.opened());
     try {
         window.hide();
         ADD_FAILURE() << "a recording would read back undefined pictures";

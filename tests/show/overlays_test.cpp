@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(OverlayTest, BeforeTheFirstCuesNothingShows) {
-    bars.glState();
+    bars.glState(ShowState{});
     for (int t = 0; t < 180; t += 2) barsAt(t);
     sprites.setUpRadialTexture();
     GlowSprites::glState();

@@ -28,15 +28,17 @@ struct Options {
     std::string out;
     std::string sheet;
     int average = 1;
+    int scale = 1;
 };
 
 const char* kUsage =
-    "usage: glimmershot [--data FILE] [--fps N] [--at T1,T2,... | --every N] [--average N]\n"
-    "                   [--out DIR] [--sheet FILE.png]\n"
+    "usage: glimmershot [--data FILE] [--fps N] [--scale N] [--at T1,T2,... | --every N]\n"
+    "                   [--average N] [--out DIR] [--sheet FILE.png]\n"
     "\n"
     "Plays the show headless, frame by frame as video mode does, and writes chosen frames as PNG.\n"
     "  --data FILE     the data archive (default: Glimmertide.dat here, else the installed one)\n"
     "  --fps N         frames per second of the show's clock (default 40)\n"
+    "  --scale N       draw at N times 320 x 240, N from 1 to 8 (default 1)\n"
     "  --at T1,T2,...  the first frame at or after each tick, as DIR/atTTTTT.png\n"
     "  --every N       every Nth frame, as DIR/frameNNNNN.png\n"
     "  --average N     each chosen frame as the mean of it and the N - 1 frames after it\n"
@@ -91,6 +93,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!need(arg)) return 2;
             if (!parseInt(value, fps) || fps < 1) return usage("--fps takes a whole number of at least 1");
             o.fps = float(fps);
+        } else if (!std::strcmp(arg, "--scale")) {
+            if (!need(arg)) return 2;
+            if (!parseInt(value, o.scale) || o.scale < 1 || o.scale > 8)
+                return usage("--scale takes a whole number from 1 to 8");
         } else if (!std::strcmp(arg, "--at")) {
             if (!need(arg)) return 2;
             if (!parseTicks(value, o.at)) return usage("--at takes ticks separated by commas");
@@ -129,7 +135,7 @@ struct Pending {
 
 // Writes the chosen frames (each the mean of --average frames from it on); returns the exit status.
 int capture(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps);
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
     std::vector<Thumbnail> chosen;
     std::vector<Pending> pending;
     size_t nextAt = 0;
@@ -192,7 +198,7 @@ int capture(const Options& o) {
 
 // Renders the whole show and discards it, then runs the floor loop for as many frames.
 int benchmark(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps);
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
     // Per scene index: the most polygons drawn in one frame, and that frame's tick.
     constexpr int kStages = 7;
     long most[kStages] = {};
