@@ -10,3 +10,5 @@ for b in "$build"/bench/*/bench_*; do
 done
 echo "== bench-recording.sh"
 "$(dirname "$0")/../bench/video/bench-recording.sh" "$build"
+echo "== bench-recording.sh at scale 4 (1280 x 960)"
+BENCH_SCALE=4 "$(dirname "$0")/../bench/video/bench-recording.sh" "$build" ffv1 mjpeg

@@ -4,12 +4,13 @@
 # --out), all in one run. A kind is an AVI codec (ffv1, mjpeg...) or a file name whose extension
 # picks the container (show.mp4, show.mkv, show.webm). With BENCH_RUNS=N every measurement is
 # taken N times, interleaved, and the fastest counts, which keeps a shared machine's noise out of
-# the ratios.
-# Usage: [BENCH_RUNS=N] bench/video/bench-recording.sh [build-dir] [kinds...]
+# the ratios. BENCH_SCALE=N renders and records at scale N.
+# Usage: [BENCH_RUNS=N] [BENCH_SCALE=N] bench/video/bench-recording.sh [build-dir] [kinds...]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd); shift || true
 kinds=("$@"); [ ${#kinds[@]} -gt 0 ] || kinds=(ffv1 mjpeg show.mp4 show.mkv show.webm)
 runs=${BENCH_RUNS:-1}
+scale=${BENCH_SCALE:-1}
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 ln -s "$build/Glimmertide.dat" "$work/Glimmertide.dat"
 cd "$work"
@@ -24,7 +25,7 @@ least() { if [ -z "$1" ]; then echo "$2"; else calc "($2 < $1) ? $2 : $1"; fi; }
 # times and prints; that part is taken off.
 render_once() {
   local s e floor
-  s=$(now); "$build/glimmershot" > shot.txt 2>&1; e=$(now)
+  s=$(now); "$build/glimmershot" --scale "$scale" > shot.txt 2>&1; e=$(now)
   floor=$(awk '/^floor:/ { print $5 }' shot.txt)
   calc "$e - $s - ${floor:-0}"
 }
@@ -33,7 +34,7 @@ words() { if [[ $1 == *.* ]]; then echo "out=$1"; else echo "codec=$1"; fi; }
 file_of() { if [[ $1 == *.* ]]; then echo "$1"; else echo glimmertide.avi; fi; }
 record_once() {
   local s e
-  s=$(now); "$build/glimmertide" video "$(words "$1")" >/dev/null 2>&1; e=$(now)
+  s=$(now); "$build/glimmertide" video "$(words "$1")" "scale=$scale" >/dev/null 2>&1; e=$(now)
   stat -c %s "$(file_of "$1")" > "size-$1"  # called in a subshell: the size goes through a file
   rm -f "$(file_of "$1")"
   calc "$e - $s"
@@ -46,6 +47,7 @@ for ((run = 0; run < runs; run++)); do
   for kind in "${kinds[@]}"; do best[$kind]=$(least "${best[$kind]:-}" "$(record_once "$kind")"); done
 done
 
+echo "scale $scale: frames of $((320 * scale)) x $((240 * scale))"
 if [ -n "$render" ]; then
   grep -E '^(show|floor):|floor.s rate' shot.txt
   printf 'rendering alone (glimmershot): %6.1f s  = %5.2f x faster than real time\n' "$render" "$(calc "183.4 / $render")"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Renders the README's gallery: one frame of each scene, and the title card as the eye sees it, each
 # picture the mean of a second of frames (the first and the last second of the line field's
-# approach). Usage: docs/gallery/make_gallery.sh [build-dir]
+# approach), and one scene drawn at scale 4 beside its scale-1 frame (scene2.png).
+# Usage: docs/gallery/make_gallery.sh [build-dir]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
@@ -20,3 +21,5 @@ done
 ./glimmershot --fps 40 --at 11620,12684 --average 40 --out "$out/average" >/dev/null
 cp "$out/average/at11620.png" "$here/title-first-second.png"
 cp "$out/average/at12684.png" "$here/title-last-second.png"
+./glimmershot --fps 40 --scale 4 --at 7000 --out "$out/scale4" >/dev/null
+cp "$out/scale4/at07000.png" "$here/scene2-scale4.png"
