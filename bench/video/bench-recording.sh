@@ -62,4 +62,4 @@ for kind in "${kinds[@]}"; do
   echo
 done
 # The recorder's own share, without rendering: synthetic frames and sound.
-for kind in "${kinds[@]}"; do "$build/bench/video/bench_video_record" "$kind" 2000; done
+for kind in "${kinds[@]}"; do "$build/bench/video/bench_video_record" "$kind" 2000 40 "$scale"; done
