@@ -19,26 +19,12 @@ namespace {
 constexpr int kSide = 100;  // cells per side: 2 x 100 x 100 triangles
 
 std::vector<uint8_t> gridFile() {
-    support3ds::Mesh m;
-    m.name = "grid";
-    for (int y = 0; y <= kSide; ++y) {
-        for (int x = 0; x <= kSide; ++x) {
-            const float fx = float(x) / kSide * 16.0f - 8.0f, fy = float(y) / kSide * 16.0f - 8.0f;
-            m.vertices.push_back({fx, fy, 0.5f * std::sin(fx) * std::cos(fy)});
-        }
-    }
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            const uint16_t a = uint16_t(y * (kSide + 1) + x), b = uint16_t(a + 1), c = uint16_t(a + kSide + 1),
-                           d = uint16_t(c + 1);
-            // Wound to face the camera at z = -20.
-            m.faces.push_back({a, c, b, 0});
-            m.faces.push_back({b, c, d, 0});
-        }
-    }
-    m.local = std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     support3ds::Scene s;
-    s.meshes = {m};
+    // Wound to face the camera at z = -20.
+    s.meshes = {support3ds::gridMesh("grid", kSide, [](int x, int y) {
+        const float fx = float(x) / kSide * 16.0f - 8.0f, fy = float(y) / kSide * 16.0f - 8.0f;
+        return support3ds::Vec3{fx, fy, 0.5f * std::sin(fx) * std::cos(fy)};
+    })};
     s.lights = {{"Key", {0, 0, -50}, {1, 1, 1}}, {"Rim", {30, 10, -5}, {0.6f, 0.3f, 0.3f}}};
     return support3ds::write3ds(s);
 }

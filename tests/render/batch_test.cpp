@@ -18,26 +18,11 @@ using rendertest::RenderTest;
 // A folded, bumpy grid wider than the view: neighbours overlap in depth, the fold turns some
 // faces away, and the outer cells lie wholly off screen.
 Scene foldedGrid() {
-    constexpr int kSide = 10;
-    Mesh m;
-    m.name = "grid";
-    for (int y = 0; y <= kSide; ++y) {
-        for (int x = 0; x <= kSide; ++x) {
-            const float fx = float(x) * 3.0f - 15.0f, fy = float(y) * 3.0f - 15.0f;
-            m.vertices.push_back({fx, fy, 1.5f * std::sin(fx) * std::cos(fy) + 0.4f * fx * fx - 6.0f});
-        }
-    }
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            const uint16_t a = uint16_t(y * (kSide + 1) + x), b = uint16_t(a + 1), c = uint16_t(a + kSide + 1),
-                           d = uint16_t(c + 1);
-            m.faces.push_back({a, c, b, 0});
-            m.faces.push_back({b, c, d, 0});
-        }
-    }
-    m.local = std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     Scene s;
-    s.meshes = {m};
+    s.meshes = {gridMesh("grid", 10, [](int x, int y) {
+        const float fx = float(x) * 3.0f - 15.0f, fy = float(y) * 3.0f - 15.0f;
+        return Vec3{fx, fy, 1.5f * std::sin(fx) * std::cos(fy) + 0.4f * fx * fx - 6.0f};
+    })};
     s.lights = {{"Key", {0, 0, -50}, {1, 1, 1}}, {"Rim", {30, 10, -5}, {0.6f, 0.3f, 0.3f}}};
     return s;
 }

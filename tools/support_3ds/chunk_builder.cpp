@@ -266,4 +266,21 @@ std::vector<uint8_t> write3ds(const Scene& scene) {
     return w.take();
 }
 
+Mesh gridMesh(const std::string& name, int side, const std::function<Vec3(int x, int y)>& vertexAt) {
+    Mesh m;
+    m.name = name;
+    for (int y = 0; y <= side; ++y)
+        for (int x = 0; x <= side; ++x) m.vertices.push_back(vertexAt(x, y));
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const uint16_t a = uint16_t(y * (side + 1) + x), b = uint16_t(a + 1), c = uint16_t(a + side + 1),
+                           d = uint16_t(c + 1);
+            m.faces.push_back({a, c, b, 0});
+            m.faces.push_back({b, c, d, 0});
+        }
+    }
+    m.local = std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    return m;
+}
+
 }  // namespace support3ds

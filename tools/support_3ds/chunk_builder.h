@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -151,6 +152,10 @@ struct Scene {
     std::vector<Camera> cameras;
     std::optional<Keyframer> keyframer;
 };
+
+// A side x side-cell grid of triangles with its vertex (x, y) at vertexAt(x, y), x and y from 0 to
+// side, wound to face a camera on the negative z side; identity local axes.
+Mesh gridMesh(const std::string& name, int side, const std::function<Vec3(int x, int y)>& vertexAt);
 
 // The pieces of the standard layout, for images that need an unusual order.
 void writeMaterial(ChunkWriter& w, const Material& material);
