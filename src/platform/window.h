@@ -44,7 +44,6 @@ public:
     void hide();
     // Between window and full screen, as F11 and Alt+Enter do; the picture itself is unchanged.
     void toggleFullScreen();
-    bool fullScreenNow() const { return fullScreenNow_; }
 
     // The size of the desktop the window opens on, starting SDL's video if needed; false without a
     // display (rendering offscreen).

@@ -10,6 +10,24 @@
 #include "render/render.h"
 #include "show/cues.h"
 
+namespace {
+
+// The current GL context's limits.
+Show::DriverLimits driverLimits() {
+    GLfloat smooth[2] = {1, 1}, aliased[2] = {1, 1};
+    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
+    glGetFloatv(GL_LINE_WIDTH_RANGE, smooth);  // the range of smoothed lines
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, aliased);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    // Without framebuffer objects the frame goes to the window itself: the viewport limits it.
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    if (glGetError() != GL_NO_ERROR || renderbuffer <= 0) renderbuffer = std::max(viewport[0], viewport[1]);
+    return {smooth[1], aliased[1], texture, renderbuffer, viewport[0], viewport[1]};
+}
+
+}  // namespace
+
 ShowCues::ShowCues()
     : scene0Main(cues::scene0Main), scene0Zoom(cues::scene0Zoom), scene1(cues::scene1),
       scene2Main(cues::scene2Main), scene2Fade(cues::scene2Fade), scene3(cues::scene3),
@@ -140,19 +158,6 @@ void Show::drawOverlays() {
     lightBars_.step(currentTicks(), cues_.lightBar);
     GlowSprites::glState();
     glowSprites_.step(currentTicks(), cues_.glowSprite, cues_.glowFade);
-}
-
-Show::DriverLimits Show::driverLimits() {
-    GLfloat smooth[2] = {1, 1}, aliased[2] = {1, 1};
-    GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-    glGetFloatv(GL_LINE_WIDTH_RANGE, smooth);  // the range of smoothed lines
-    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, aliased);
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    // Without framebuffer objects the frame goes to the window itself: the viewport limits it.
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
-    if (glGetError() != GL_NO_ERROR || renderbuffer <= 0) renderbuffer = std::max(viewport[0], viewport[1]);
-    return {smooth[1], aliased[1], texture, renderbuffer, viewport[0], viewport[1]};
 }
 
 int Show::scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const char* program) {

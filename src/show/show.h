@@ -32,12 +32,10 @@ public:
         float smoothLineWidth, aliasedLineWidth;  // the widest of each range
         int textureSize, renderbufferSize, viewportWidth, viewportHeight;
     };
-    // Reads the limits from the current GL context.
-    static DriverLimits driverLimits();
     // The largest scale up to wanted at which every line, the feedback texture and a frame of
     // frameWidth x frameHeight (at scale 1) fit within the limits; at least 1.
     static int largestPixelScale(const DriverLimits& limits, int wanted, int frameWidth, int frameHeight);
-    // largestPixelScale for the current context's driver; when it is below wanted, says so on
+    // largestPixelScale for the current context's limits; when it is below wanted, says so on
     // stderr, as program, once: the caller then opens its window again at that scale.
     static int scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const char* program);
 
