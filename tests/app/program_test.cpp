@@ -92,7 +92,7 @@ TEST(Program, WithoutTheArchiveItReportsTheMissingMetadata) {
 
 TEST(Program, AScaleOutsideOneToEightIsRefusedBeforeAnythingOpens) {
     Scratch s;  // no archive: the refusal comes first
-    for (const char* value : {"0", "9", "x", "12", ""}) {
+    for (const char* value : {"9", ""}) {  // the values themselves: Options tests
         const Outcome run = runProgram(s, {"window", std::string("SCALE=") + value});
         EXPECT_EQ(run.status, 1) << value;
         EXPECT_EQ(run.err, std::string("glimmertide: scale=") + value + " is not a scale from 1 to 8\n");

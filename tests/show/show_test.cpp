@@ -124,7 +124,6 @@ TEST_F(ShowTest, FrameThatFindsTheMainListExhaustedCopiesTheClearedPicture) {
 
 TEST(PixelScale, TheLargestScaleTheDriverDrawsKeepsEveryLineWide) {
     const Show::DriverLimits roomy{255, 255, 16384, 16384, 16384, 16384};
-    EXPECT_EQ(Show::largestPixelScale(roomy, 8, 324, 265), 8);
     EXPECT_EQ(Show::largestPixelScale(roomy, 12, 324, 265), 8);
     EXPECT_EQ(Show::largestPixelScale(roomy, 0, 324, 265), 1);
     // The widest line is 10 pixels at scale 1: smoothed lines up to 39.9 allow scale 3, aliased
@@ -139,11 +138,8 @@ TEST(PixelScale, TheLargestScaleTheDriverDrawsKeepsEveryLineWide) {
     texture.textureSize = 1024;  // the feedback texture is 256 pixels a side at scale 1
     EXPECT_EQ(Show::largestPixelScale(texture, 8, 324, 265), 4);
     Show::DriverLimits frame = roomy;
-    frame.renderbufferSize = 2048;
+    frame.renderbufferSize = 2048;  // 324 x 6 fits, 324 x 7 does not
     EXPECT_EQ(Show::largestPixelScale(frame, 8, 324, 265), 6);
-    EXPECT_EQ(Show::largestPixelScale(frame, 8, 320, 240), 6);
-    frame.viewportHeight = 1000;
-    EXPECT_EQ(Show::largestPixelScale(frame, 8, 320, 240), 4);
 }
 
 }  // namespace
