@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "loader3ds/k3ds_container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

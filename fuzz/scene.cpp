@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "archive/file_server.h"
 #include "scene/kscene.h"
 #include "support_archive/archive_writer.h"

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "app/information.h"
 #include "app/options.h"
 #include "app/stages.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "archive/archive_format.h"
 #include "archive/directory_reader.h"
 

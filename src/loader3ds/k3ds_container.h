@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "archive/file_server.h"
 
 class ChunkWalk;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "loader3ds/k3ds_container.h"
 #include "loader3ds/trace_text.h"
 

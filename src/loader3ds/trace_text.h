@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 namespace trace_text {
 

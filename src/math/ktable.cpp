@@ -9,8 +9,8 @@
 #include <new>
 #include <numbers>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 
 namespace {
 

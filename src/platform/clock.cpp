@@ -4,7 +4,7 @@
 #include <climits>
 #include <cmath>
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 namespace {
 

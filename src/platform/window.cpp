@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "math/ktable.h"
 #include "math/projection.h"
 #include "platform/message_box.h"

@@ -1,4 +1,4 @@
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "render/mesh_renderer.h"
 #include "scene/klight.h"
 #include "scene/kmesh.h"

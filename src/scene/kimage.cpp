@@ -7,8 +7,8 @@
 #include <jpeglib.h>
 #include <jerror.h>  // after jpeglib.h: the message codes
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 
 namespace {
 

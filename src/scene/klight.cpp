@@ -1,6 +1,6 @@
 #include "scene/klight.h"
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "loader3ds/k3ds_container.h"
 
 void KLight::set(const K3DSContainer& container, int index) {

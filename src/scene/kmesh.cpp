@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 
 namespace {
 

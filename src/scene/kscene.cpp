@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "loader3ds/k3ds_container.h"
 #include "math/ktable.h"
 

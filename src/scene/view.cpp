@@ -1,6 +1,6 @@
 #include "scene/view.h"
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 void View::addCamera(Frame* camera) {
     if (cameraCount >= cameraCapacity) raise(errors::stackOverflow);

@@ -1,7 +1,7 @@
 #pragma once
 // What the scene files share: where the show grips a scene, and the checks and mesh modes several
 // scenes use.
-#include "app/exception.h"
+#include "base/exception.h"
 #include "scene/kscene.h"
 
 // Where the show grips a scene: its current camera and the frames of its meshes.

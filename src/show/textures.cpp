@@ -2,7 +2,7 @@
 
 #include <GL/gl.h>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "scene/kimage.h"
 
 unsigned makeImageTexture(const char* name, int internalFormat, int requiredSize) {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 
 namespace {
 

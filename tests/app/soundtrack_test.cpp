@@ -1,6 +1,6 @@
 #include "app/soundtrack.h"
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "platform/clock.h"
 #include "support/recording_audio.h"
 

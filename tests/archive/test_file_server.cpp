@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "archive/archive_format.h"
 #include "archive/file_server.h"
 #include "archive/temp_dir.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "archive/file_server.h"
 #include "loader3ds/k3ds_container.h"
 #include "scene_file.h"

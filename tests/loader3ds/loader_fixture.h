@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "loader3ds/k3ds_container.h"
 #include "support_3ds/chunk_builder.h"
 

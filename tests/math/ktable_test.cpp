@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "support/gl_context.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <thread>
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 namespace {
 struct ClockReset {

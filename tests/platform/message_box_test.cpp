@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 // ctest runs on SDL's offscreen driver: every box goes to stderr and never waits for anybody.
 TEST(MessageBox, WithoutADisplayBoxesPrintAndQuestionsGetTheSafeAnswer) {

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "math/ktable.h"
 #include "math/projection.h"
 

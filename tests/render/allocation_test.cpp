@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "render/render.h"
 #include "render/render_fixture.h"
 

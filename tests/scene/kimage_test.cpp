@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "scene/test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "loader3ds/k3ds_container.h"
 #include "scene/test_support.h"
 #include "support/gl_context.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "scene/test_support.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "archive/file_server.h"
 #include "loose_files.h"
 #include "math/ktable.h"

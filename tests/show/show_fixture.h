@@ -5,7 +5,7 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "archive/file_server.h"
 #include "math/ktable.h"
 #include "platform/clock.h"

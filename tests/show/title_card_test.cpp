@@ -3,8 +3,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "archive/file_server.h"
 #include "loose_files.h"
 #include "show/cues.h"

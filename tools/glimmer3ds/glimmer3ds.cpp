@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/debug_server.h"
-#include "app/exception.h"
+#include "base/debug_server.h"
+#include "base/exception.h"
 #include "app/information.h"
 #include "archive/file_server.h"
 #include "loader3ds/k3ds_container.h"

@@ -4,7 +4,7 @@
 // happen, the check names the first record that differs and the generator stops.
 #include <sstream>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "loader3ds/k3ds_container.h"
 #include "scene_file.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "app/information.h"
 #include "headless_show.h"
 #include "platform/data_folder.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 #include "archive/file_server.h"
 #include "math/ktable.h"
 #include "math/projection.h"

@@ -1,4 +1,4 @@
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/exception.h"
+#include "base/exception.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 namespace {
 std::vector<std::string> g_boxes;

@@ -1,10 +1,10 @@
-#include "app/exception.h"
+#include "base/exception.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "app/debug_server.h"
+#include "base/debug_server.h"
 
 namespace {
 
