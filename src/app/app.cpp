@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "base/debug_server.h"
 #include "base/exception.h"
@@ -138,9 +139,10 @@ void shutDown(const std::string& commandLine, RunState& run) {
 int runGlimmertide(int argc, char** argv) {
     // --help and --version open nothing, not even the archive.
     if (answeredInformationRequest(argc, argv, "glimmertide", optionHelp(), "help")) return 0;
-    std::string commandLine = commandLineText(argc, argv);
+    std::vector<std::string> words = commandLineWords(argc, argv);
     RunState run;
-    if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
+    if (std::string file = takeOutOption(words); !file.empty()) run.videoFile = file;
+    std::string commandLine = commandLineText(words);
     run.videoCodec = takeCodecOption(commandLine);
     if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
         run.scale = scaleValue(*scale);
@@ -152,6 +154,11 @@ int runGlimmertide(int argc, char** argv) {
         run.fitScreen = hdOption(commandLine);
     }
     if (videoOption(commandLine) && !recordingRequestValid(commandLine, run)) return 1;
+    if (std::string reason; !videoOption(commandLine) && !KWindow::startDisplayForLiveShow(reason)) {
+        std::fprintf(stderr, "glimmertide: no display to play the show on (%s); 'glimmertide video' records it without one\n",
+                     reason.c_str());
+        return 1;
+    }
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);

@@ -21,13 +21,28 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-std::string commandLineText(int argc, char** argv) {
+std::vector<std::string> commandLineWords(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+std::string commandLineText(const std::vector<std::string>& words) {
     std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += ' ';
+        text += words[i];
     }
     return text;
+}
+
+std::string takeOutOption(std::vector<std::string>& words) {
+    std::string file;
+    for (std::string& word : words) {
+        const size_t at = lowerCased(word).find("out=");
+        if (at == std::string::npos) continue;
+        file = word.substr(at + 4);
+        word.erase(at);
+    }
+    return file;
 }
 
 bool creditsOption(std::string_view commandLine) { return contains(commandLine, "credits"); }
@@ -85,8 +100,6 @@ std::string takeValueOption(std::string& commandLine, std::string_view word) {
 }  // namespace
 
 std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeValueOption(commandLine, "codec=")); }
-
-std::string takeOutOption(std::string& commandLine) { return takeValueOption(commandLine, "out="); }
 
 std::optional<std::string> takeScaleOption(std::string& commandLine) {
     if (lowerCased(commandLine).find("scale=") == std::string::npos) return std::nullopt;

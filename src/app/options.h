@@ -4,9 +4,18 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// The arguments after the program name, joined with single blanks: the text every test reads.
-std::string commandLineText(int argc, char** argv);
+// The arguments after the program name, each as the shell passed it.
+std::vector<std::string> commandLineWords(int argc, char** argv);
+// The arguments joined with single blanks: the text every test reads.
+std::string commandLineText(const std::vector<std::string>& words);
+
+// Takes "out=NAME" (any letter case) out of the arguments before they are joined: NAME is the rest
+// of the argument it starts in, blanks included, so a quoted path with spaces stays whole; what
+// comes before "out=" in that argument stays a word. Returns the last NAME as written, or "" when
+// there is none.
+std::string takeOutOption(std::vector<std::string>& words);
 
 bool creditsOption(std::string_view commandLine);
 // Also implied by video mode (the entry point decides that).
@@ -24,9 +33,6 @@ std::string framesPerSecondText(std::string_view commandLine);
 // blank) and returns the last name, lower-cased, or "" when there is none. Run before the other
 // tests, so a codec name never counts as an option word or as the frame rate.
 std::string takeCodecOption(std::string& commandLine);
-// Takes every "out=NAME" out of the text in the same way and returns the last NAME as written
-// (letter case kept), or "" when there is none. Run before takeCodecOption.
-std::string takeOutOption(std::string& commandLine);
 
 // Takes every "scale=N" out of the text in the same way and returns the last N as written, or
 // nothing when there is none. Run before the frame rate is looked for, so N never becomes the rate.

@@ -73,14 +73,20 @@ void keepFreedHeap() {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
 }
 
+bool displayNamed() { return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"); }
+
 // Starts SDL's video once per process. Without a display it uses the offscreen driver (EGL), and
-// it falls back to it when the display cannot be opened. Returns false if no driver works.
-bool initVideo() {
+// it falls back to it when the display cannot be opened, unless offscreenFallback is false (a
+// live show, which nobody could watch there). Returns false if no driver works.
+bool initVideo(bool offscreenFallback = true) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     keepFreedHeap();
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("SDL_VIDEODRIVER"))
+    if (!displayNamed() && !std::getenv("SDL_VIDEODRIVER")) {
+        if (!offscreenFallback) return false;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (!offscreenFallback) return false;
         reportPlatformError("cannot open the display, rendering offscreen");
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -361,6 +367,21 @@ void KWindow::toggleFullScreen() {
     }
     fullScreenNow_ = toFullScreen;
     SDL_ShowCursor(toFullScreen ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool KWindow::startDisplayForLiveShow(std::string& reason) {
+    // SDL_VIDEODRIVER=offscreen asks for drawing without a display by name (tests, timing); SDL
+    // may also end up offscreen by itself when no display driver works.
+    if (initVideo(false) &&
+        (!isOffscreenDriver(SDL_GetCurrentVideoDriver()) || isOffscreenDriver(std::getenv("SDL_VIDEODRIVER"))))
+        return true;
+    if (const char* display = std::getenv("DISPLAY"))
+        reason = std::string("the display '") + display + "' cannot be opened";
+    else if (const char* wayland = std::getenv("WAYLAND_DISPLAY"))
+        reason = std::string("the display '") + wayland + "' cannot be opened";
+    else
+        reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return false;
 }
 
 bool KWindow::desktopSize(int& width, int& height) {

@@ -46,9 +46,36 @@ TEST(Options, FramesPerSecondTakesTheFirstNumberAnywhere) {
 TEST(Options, CommandLineTextJoinsTheArguments) {
     char prog[] = "glimmertide", a[] = "no", b[] = "sound";
     char* argv[] = {prog, a, b};
-    EXPECT_EQ(commandLineText(3, argv), "no sound");
-    EXPECT_FALSE(soundOption(commandLineText(3, argv)));
-    EXPECT_EQ(commandLineText(1, argv), "");
+    EXPECT_EQ(commandLineText(commandLineWords(3, argv)), "no sound");
+    EXPECT_FALSE(soundOption(commandLineText(commandLineWords(3, argv))));
+    EXPECT_EQ(commandLineText(commandLineWords(1, argv)), "");
+    EXPECT_EQ(commandLineText(commandLineWords(0, argv)), "");
+}
+
+TEST(Options, OutTakesTheRestOfItsArgumentBlanksIncluded) {
+    std::vector<std::string> words = {"video", "out=/home/me/My Videos/show 2.mkv", "fps", "5", "no audio"};
+    EXPECT_EQ(takeOutOption(words), "/home/me/My Videos/show 2.mkv");
+    const std::string text = commandLineText(words);
+    EXPECT_EQ(text, "video  fps 5 no audio");
+    EXPECT_EQ(framesPerSecondOption(text), 5) << "the 2 of the file name is no frame rate";
+    EXPECT_FALSE(soundOption(text));
+
+    // What stands before out= in its argument stays a word; the path runs to the argument's end,
+    // so a word quoted together with it belongs to the path.
+    words = {"video OUT=a b.avi fps 9"};
+    EXPECT_EQ(takeOutOption(words), "a b.avi fps 9");
+    EXPECT_EQ(words, std::vector<std::string>{"video "});
+    EXPECT_EQ(framesPerSecondOption(commandLineText(words)), 40);
+
+    words = {"out=first.avi", "window", "Out=second take.mkv"};  // the last one counts
+    EXPECT_EQ(takeOutOption(words), "second take.mkv");
+    EXPECT_EQ(commandLineText(words), " window ");
+
+    words = {"video", "out="};  // an empty name leaves the default file
+    EXPECT_EQ(takeOutOption(words), "");
+    words = {"video", "layout"};
+    EXPECT_EQ(takeOutOption(words), "");
+    EXPECT_EQ(words, (std::vector<std::string>{"video", "layout"}));
 }
 
 TEST(Options, ScaleIsTakenOutBeforeTheFrameRateIsRead) {
