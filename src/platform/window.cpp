@@ -73,15 +73,13 @@ void keepFreedHeap() {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
 }
 
-bool displayNamed() { return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"); }
-
 // Starts SDL's video once per process. Without a display it uses the offscreen driver (EGL), and
 // it falls back to it when the display cannot be opened, unless offscreenFallback is false (a
 // live show, which nobody could watch there). Returns false if no driver works.
 bool initVideo(bool offscreenFallback = true) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     keepFreedHeap();
-    if (!displayNamed() && !std::getenv("SDL_VIDEODRIVER")) {
+    if (!namedDisplay() && !std::getenv("SDL_VIDEODRIVER")) {
         if (!offscreenFallback) return false;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     }
@@ -375,12 +373,9 @@ bool KWindow::startDisplayForLiveShow(std::string& reason) {
     if (initVideo(false) &&
         (!isOffscreenDriver(SDL_GetCurrentVideoDriver()) || isOffscreenDriver(std::getenv("SDL_VIDEODRIVER"))))
         return true;
-    if (const char* display = std::getenv("DISPLAY"))
-        reason = std::string("the display '") + display + "' cannot be opened";
-    else if (const char* wayland = std::getenv("WAYLAND_DISPLAY"))
-        reason = std::string("the display '") + wayland + "' cannot be opened";
-    else
-        reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    const char* display = namedDisplay();
+    reason = display ? std::string("the display '") + display + "' cannot be opened"
+                     : "neither DISPLAY nor WAYLAND_DISPLAY is set";
     return false;
 }
 

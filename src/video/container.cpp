@@ -1,5 +1,7 @@
 #include "video/container.h"
 
+#include <algorithm>
+
 #include "video/av_container.h"
 #include "video/avi_container.h"
 #include "video/video_encoder.h"
@@ -52,8 +54,13 @@ std::string unknownFormatText(const std::string& fileName) {
 }
 
 std::vector<std::string> containerCodecs(const ContainerFormat& format) {
-    if (format.avi()) return availableVideoCodecs();
     std::vector<std::string> codecs;
+    if (format.avi()) {
+        // The default first, where the codec box puts its Enter button: never 1.7 GB of raw frames.
+        codecs = availableVideoCodecs();
+        std::stable_partition(codecs.begin(), codecs.end(), [](const std::string& c) { return c == defaultVideoCodec; });
+        return codecs;
+    }
     if (videoCodecAvailable(format.defaultCodec)) codecs.push_back(format.defaultCodec);
     for (const std::string& c : otherCodecs(format))
         if (videoCodecAvailable(c)) codecs.push_back(c);

@@ -23,7 +23,8 @@ struct ContainerFormat {
 const ContainerFormat* containerFormatFor(const std::string& fileName);
 // "unknown file type of 'x.mov': recordings are .avi, .mp4, .mkv or .webm".
 std::string unknownFormatText(const std::string& fileName);
-// The video codecs this build can put into the format, its default first.
+// The video codecs this build can put into the format, its default first (for AVI the codec
+// used without a display).
 std::vector<std::string> containerCodecs(const ContainerFormat& format);
 // Why codec= cannot go into the format ("" when it can, or when none is named). AVI answers
 // unknown names with its codec menu's refusal, so it always gets "".
