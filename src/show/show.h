@@ -22,6 +22,8 @@ struct ShowCues {
 
 class Show {
 public:
+    // Scene indices 0 to 4 and the title card at 5; index 6 is the closing pause.
+    static constexpr int kSceneCount = 6;
     static constexpr int kFeedbackSize = 256;
     static constexpr int kDensityCeiling = 700;
     static constexpr int kMaxPixelScale = 8;
