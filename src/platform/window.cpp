@@ -162,7 +162,7 @@ void KWindow::createWindowAndContext(int showFlag) {
 
     // Tries the depth buffers the driver may offer, deepest first. The depth size can decide the
     // window's visual, so each try makes a fresh window.
-    auto create = [&](Uint32 extraFlags) {
+    auto create = [&](Uint32 extraFlags, int width, int height) {
         Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | extraFlags |
                        (showFlag == 1 ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
         Created result = Created::noWindow;
@@ -174,7 +174,7 @@ void KWindow::createWindowAndContext(int showFlag) {
             SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
             SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
             SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-            window_ = SDL_CreateWindow(title_.c_str(), 0, 0, currentWidth_, currentHeight_, flags);
+            window_ = SDL_CreateWindow(title_.c_str(), 0, 0, width, height, flags);
             if (!window_) continue;
             context_ = SDL_GL_CreateContext(window_);
             if (context_) return Created::ok;
@@ -186,8 +186,12 @@ void KWindow::createWindowAndContext(int showFlag) {
     };
 
     if (mode_ == kFullScreen) {
-        // The display keeps its mode: the picture is scaled to the desktop on every swap.
-        bool fullScreen = create(SDL_WINDOW_FULLSCREEN_DESKTOP) == Created::ok;
+        // The display keeps its mode: the picture is scaled to the desktop on every swap. The
+        // size given is the window's when F11 leaves full screen: the one the program opens with
+        // in a window, 324 x 265 to the picture's 320 x 240.
+        const int windowWidth = width_ * projection::kWindowWidth / projection::kPictureWidth;
+        const int windowHeight = height_ * projection::kWindowHeight / projection::kPictureHeight;
+        bool fullScreen = create(SDL_WINDOW_FULLSCREEN_DESKTOP, windowWidth, windowHeight) == Created::ok;
         if (fullScreen && SDL_GL_MakeCurrent(window_, context_) == 0 && createOffscreenTarget()) {
             SDL_ShowCursor(SDL_DISABLE);
             fullScreenNow_ = true;
@@ -203,7 +207,7 @@ void KWindow::createWindowAndContext(int showFlag) {
         }
     }
     if (mode_ == kWindowed) {
-        switch (create(0)) {
+        switch (create(0, currentWidth_, currentHeight_)) {
             case Created::ok: break;
             case Created::noWindow:
                 reportPlatformError("cannot create the window");
