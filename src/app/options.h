@@ -42,5 +42,13 @@ int scaleValue(std::string_view text);
 // "hd": the scale is picked from the screen.
 bool hdOption(std::string_view commandLine);
 
+// Above this a recording is refused: the clock's float arithmetic and the recorder's sample counts
+// lose their footing.
+constexpr int kMaxFramesPerSecond = 1000;
+
+// Every word the tests above look for, as --help and the manuals must name it: the fixed words, the
+// sound-off phrases, and "codec=", "out=", "scale=" without their values.
+std::vector<std::string_view> optionWords();
+
 // The option words, for --help.
 const char* optionHelp();

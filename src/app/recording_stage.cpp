@@ -59,8 +59,6 @@ RecorderUi recorderUi(const std::string& file) {
 }  // namespace
 
 bool recordingRequestValid(const std::string& commandLine, const RunState& run) {
-    // Above this the clock's float arithmetic and the recorder's sample counts lose their footing.
-    constexpr int kMaxFramesPerSecond = 1000;
     std::string refusal;
     const ContainerFormat* format = containerFormatFor(run.videoFile);
     if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond)

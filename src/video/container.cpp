@@ -38,6 +38,12 @@ std::string lowerCased(std::string text) {
 
 bool ContainerFormat::avi() const { return this == &formats[0]; }
 
+std::vector<const ContainerFormat*> containerFormats() {
+    std::vector<const ContainerFormat*> all;
+    for (const ContainerFormat& f : formats) all.push_back(&f);
+    return all;
+}
+
 const ContainerFormat* containerFormatFor(const std::string& fileName) {
     const std::string name = lowerCased(fileName);
     for (const ContainerFormat& f : formats) {

@@ -19,6 +19,8 @@ struct ContainerFormat {
     bool avi() const;
 };
 
+// Every format, .avi first.
+std::vector<const ContainerFormat*> containerFormats();
 // The format for a file name (its extension in any letter case), or null.
 const ContainerFormat* containerFormatFor(const std::string& fileName);
 // "unknown file type of 'x.mov': recordings are .avi, .mp4, .mkv or .webm".
