@@ -3,11 +3,11 @@
 #include <GL/gl.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/debug_server.h"
 #include "base/exception.h"
+#include "math/random.h"
 
 namespace {
 
@@ -268,9 +268,9 @@ void KMesh::assignDefaultColours() {
     for (int i = 0; i < polygonCount_; ++i) {
         if (polygons_[size_t(i)].colour) continue;
         log.printf(5, "{KMesh::set()}: Setting default material for polygon[%d]... (none was found)", i);
-        const int red = std::rand() % 255;
-        const int green = std::rand() % 255;
-        const int blue = std::rand() % 255;
+        const int red = randomNumber() % 255;
+        const int green = randomNumber() % 255;
+        const int blue = randomNumber() % 255;
         polygonColours_[size_t(i)] = Colour(float(red), float(green), float(blue));
         std::memcpy(&polygonColourCopies_[size_t(i) * 3], polygonColours_[size_t(i)].stored(), 3 * sizeof(float));
         linkColours(i);

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+
+#include "math/random.h"
 
 namespace {
 
@@ -146,8 +147,8 @@ void LineField::generate(const ShowState& show, int count) {
     const int w = show.boxWidth, h = show.boxHeight;
     const Box box = pointBox(w, h);
     for (int k = 0; k < count; ++k) {
-        int r1 = std::rand();
-        int r2 = std::rand();
+        int r1 = randomNumber();
+        int r2 = randomNumber();
         Point& p = points_[k];
         p.x = float(box.left + r1 % w);
         p.y = float(box.bottom + r2 % h);
@@ -161,8 +162,8 @@ void LineField::generate(const ShowState& show, int count) {
 }
 
 int LineField::jitterOffset(float amplitude) const {
-    if (amplitude > 0.0f) return std::rand() % int(amplitude);
-    if (amplitude < 0.0f) return -(std::rand() % int(-amplitude));
+    if (amplitude > 0.0f) return randomNumber() % int(amplitude);
+    if (amplitude < 0.0f) return -(randomNumber() % int(-amplitude));
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/exception.h"
 #include "loader3ds/k3ds_container.h"
+#include "math/random.h"
 #include "scene/test_support.h"
 #include "support/gl_context.h"
 
@@ -132,16 +133,17 @@ TEST(KMesh, RadiusIsMeasuredFromTheRecordPosition) {
     EXPECT_TRUE(env.logged("{KMesh}: Radii: 11.045361."));
 }
 
-TEST(KMesh, PolygonsWithoutMaterialTakeRandColoursRedGreenBlue) {
+TEST(KMesh, PolygonsWithoutMaterialTakeRandomColoursRedGreenBlue) {
     Environment env;
     Scene scene;
     scene.meshes = {square()};
-    std::srand(1);  // the sequence the program gets, never seeding it
+    restartRandomSequence();  // the sequence the program gets, never seeding it
     Built b;
     build(b, scene);
-    std::srand(1);
+    restartRandomSequence();
     for (int p = 0; p < 2; ++p) {
-        const float red = float(std::rand() % 255), green = float(std::rand() % 255), blue = float(std::rand() % 255);
+        const float red = float(randomNumber() % 255), green = float(randomNumber() % 255),
+                    blue = float(randomNumber() % 255);
         const Colour& c = b.mesh.polygonColour(p);
         EXPECT_EQ(c.getRed(), red);
         EXPECT_EQ(c.getGreen(), green);
