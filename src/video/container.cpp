@@ -1,7 +1,5 @@
 #include "video/container.h"
 
-#include <algorithm>
-
 #include "video/av_container.h"
 #include "video/avi_container.h"
 #include "video/video_encoder.h"
@@ -63,8 +61,10 @@ std::vector<std::string> containerCodecs(const ContainerFormat& format) {
     std::vector<std::string> codecs;
     if (format.avi()) {
         // The default first, where the codec box puts its Enter button: never 1.7 GB of raw frames.
-        codecs = availableVideoCodecs();
-        std::stable_partition(codecs.begin(), codecs.end(), [](const std::string& c) { return c == defaultVideoCodec; });
+        const std::vector<std::string> available = availableVideoCodecs();
+        if (videoCodecAvailable(defaultVideoCodec)) codecs.push_back(defaultVideoCodec);
+        for (const std::string& c : available)
+            if (c != defaultVideoCodec) codecs.push_back(c);
         return codecs;
     }
     if (videoCodecAvailable(format.defaultCodec)) codecs.push_back(format.defaultCodec);
