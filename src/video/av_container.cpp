@@ -291,8 +291,8 @@ int AvContainer::close() {
 }
 
 // The fragments read back packet by packet into a movie written in one pass: the same packets and
-// time stamps give the same edit lists. Fragments keep only whole sound frames, so the last sound
-// packet gets back the length the encoder gave it, where the sound ends.
+// time stamps give the same edit lists. The fragments forget that the last sound packet is shorter
+// than the others, so it gets back the length the encoder gave it: the sound ends where it did.
 int AvContainer::writeFinalLayout(const char* from, const char* to) {
     InputMovie in;
     int result = avformat_open_input(&in.format, fileUrl(from).c_str(), av_find_input_format("mp4"), nullptr);

@@ -68,7 +68,7 @@ void AviRecorder::fail(const char* text) {
     progress_.finish();
     const Failure closing = closeFile();
     std::string shown = text;
-    if (!closing.detail.empty() && shown.find(closing.detail) == std::string::npos) shown += "\n" + closing.detail;
+    if (!closing.detail.empty()) shown += "\n" + closing.detail;
     show(RecorderUi::Box::error, "Error!", shown.c_str());
     std::exit(1);
 }
