@@ -19,13 +19,6 @@ int lastReportedFrame(const std::string& err) {
     return at == std::string::npos ? 0 : std::atoi(err.c_str() + at + 6);
 }
 
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-int decodedFrames(const std::string& file) { return std::atoi(probeStream(file, "v:0")["nb_read_frames"].c_str()); }
-
 TEST_F(ProgramRecording, AKilledRecordingPlaysFromItsPartFileAndTheEarlierFileStays) {
     // A file may lose its last two seconds (80 frames): stopped past 1000 frames, that stays
     // under a tenth.
@@ -36,7 +29,7 @@ TEST_F(ProgramRecording, AKilledRecordingPlaysFromItsPartFileAndTheEarlierFileSt
         std::ofstream(target) << "an earlier recording";
         fs::remove(dir / "err.txt");  // the last run's progress
         const pid_t pid = start({"video", "out=" + target.filename().string()});
-        for (int i = 0; i < 3000 && lastReportedFrame(textOf(dir / "err.txt")) < kFramesBeforeKill; ++i)
+        for (int i = 0; i < 3000 && lastReportedFrame(readText(dir / "err.txt")) < kFramesBeforeKill; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         kill(pid, SIGKILL);
         const int reported = lastReportedFrame(wait(pid).err);
@@ -45,7 +38,7 @@ TEST_F(ProgramRecording, AKilledRecordingPlaysFromItsPartFileAndTheEarlierFileSt
         const std::string part = target.string() + ".part";
         EXPECT_EQ(decodeErrors(part), "");
         EXPECT_GE(decodedFrames(part), reported * 9 / 10) << "of " << reported;
-        EXPECT_EQ(textOf(target), "an earlier recording");
+        EXPECT_EQ(readText(target), "an earlier recording");
     }
 }
 

@@ -82,8 +82,7 @@ TEST_F(ProgramRecording, UnknownCodecFileTypeOrTooHighARateIsRefusedBeforeTheFil
     run = runProgram({"video", "fps", "99999999999"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "glimmertide: cannot record at 99999999999 frames per second (at most 1000)\n");
-    std::ifstream in(avi);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier recording");
+    EXPECT_EQ(readText(avi), "an earlier recording");
 
     // The file type and a codec that does not go into it are refused before the scenes load.
     run = runProgram({"video", "out=show.mov"});
@@ -96,14 +95,9 @@ TEST_F(ProgramRecording, UnknownCodecFileTypeOrTooHighARateIsRefusedBeforeTheFil
     EXPECT_FALSE(fs::exists(dir / "show.webm"));
 }
 
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The earlier file is byte for byte what it was and nothing was left beside it.
 void expectUntouched(const fs::path& file, const std::string& before) {
-    EXPECT_EQ(textOf(file), before) << file;
+    EXPECT_EQ(readText(file), before) << file;
     EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 3)
         << "the archive, the error log and " << file;
 }
@@ -145,7 +139,7 @@ TEST_F(ProgramRecording, AFolderThatCannotBeWrittenLeavesTheEarlierFileByteForBy
     });
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("Couldn't open mkv file! - 'Permission denied'"), std::string::npos) << run.err;
-    EXPECT_EQ(textOf(folder / "keep.mkv"), before);
+    EXPECT_EQ(readText(folder / "keep.mkv"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }

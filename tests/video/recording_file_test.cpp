@@ -18,13 +18,6 @@ namespace {
 
 const char* const kExtensions[] = {".mp4", ".mkv", ".webm", ".avi"};
 
-int decodedFrames(const std::string& file) { return std::atoi(probeStream(file, "v:0")["nb_read_frames"].c_str()); }
-
-std::string textOf(const std::string& file) {
-    const std::vector<uint8_t> bytes = readFile(file);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 void writeText(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
 // A frame as the recorder hands it on: BGR, bottom row first, changing with k.
@@ -88,7 +81,7 @@ TEST(RecordingFile, ARecordingThatEndsWithoutAFrameLeavesTheEarlierFileAsItWas) 
             recorder.attachSound(&sound);
             EXPECT_TRUE(fs::exists(file + ".part"));
         }
-        EXPECT_EQ(textOf(file), before);
+        EXPECT_EQ(readText(file), before);
         EXPECT_FALSE(fs::exists(file + ".part"));
         std::remove(file.c_str());
     }
