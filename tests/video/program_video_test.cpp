@@ -45,11 +45,13 @@ TEST_F(ProgramRecording, TerminatedRecordingIsCompleteWithoutTheFinishedBox) {
         const std::string file = (dir / c.out).string();
         const pid_t pid = start({"video", "codec=" + c.codec, "out=" + c.out});
         // Wait until some frames are in, then stop it the way a shell or a service manager would.
-        for (int i = 0; i < 600 && (!fs::exists(file) || fs::file_size(file) < c.grown); ++i)
+        const std::string part = file + ".part";
+        for (int i = 0; i < 600 && (!fs::exists(part) || fs::file_size(part) < c.grown); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         kill(pid, SIGTERM);
         const Outcome run = wait(pid);
         ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_FALSE(fs::exists(part)) << "the stopped recording took its name";
         EXPECT_EQ(run.err.find("Video was rendered"), std::string::npos) << run.err;
         const int frames = std::atoi(probeStream(file, "v:0")["nb_read_frames"].c_str());
         EXPECT_GT(frames, 0);
