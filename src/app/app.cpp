@@ -77,6 +77,7 @@ void openWindow(const std::string& commandLine, RunState& run) {
         g_table->setResolution(projection::kPictureWidth * usable, projection::kPictureHeight * usable, 32);
         openWindowAtScale(inWindow, g_window->windowMode(), run.scale);
     }
+    Show::chooseLines(run.scale, run.lines, "glimmertide");
     if (run.videoMode) g_window->hide();
 }
 
@@ -142,6 +143,14 @@ int runGlimmertide(int argc, char** argv) {
     RunState run;
     if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
     run.videoCodec = takeCodecOption(commandLine);
+    if (std::optional<std::string> lines = takeLinesOption(commandLine)) {
+        run.lines = lineWayNamed(*lines);
+        if (!run.lines) {
+            std::fprintf(stderr, "glimmertide: lines=%s is not a way of drawing lines: native or quads\n",
+                         lines->c_str());
+            return 1;
+        }
+    }
     if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
         run.scale = scaleValue(*scale);
         if (!run.scale) {

@@ -93,6 +93,11 @@ std::optional<std::string> takeScaleOption(std::string& commandLine) {
     return takeValueOption(commandLine, "scale=");
 }
 
+std::optional<std::string> takeLinesOption(std::string& commandLine) {
+    if (lowerCased(commandLine).find("lines=") == std::string::npos) return std::nullopt;
+    return takeValueOption(commandLine, "lines=");
+}
+
 int scaleValue(std::string_view text) {
     if (text.size() != 1 || text[0] < '1' || text[0] > '8') return 0;
     return text[0] - '0';
@@ -114,7 +119,12 @@ const char* optionHelp() {
            "  scale=N     draw at N times 320 x 240, N from 1 to 8 (live, recorded)\n"
            "  hd          pick the scale from the screen: the largest that fits it full\n"
            "              screen, or about 80 % of it in a window\n"
+           "  lines=WAY   draw lines natively (glLineWidth, GL_LINE_SMOOTH) or as quads;\n"
+           "              WAY is native or quads (default: native where the driver draws\n"
+           "              the widest line the show needs, else quads)\n"
            "  --help      print this text;  --version  print the version\n"
            "Escape or closing the window ends the show; F11 or Alt+Enter switches between\n"
-           "the window and full screen.\n";
+           "the window and full screen.\n"
+           "GLIMMERTIDE_LINE_WIDTH_LIMIT=W in the environment makes it act as if the graphics\n"
+           "driver drew lines at most W pixels wide.\n";
 }
