@@ -10,7 +10,8 @@
 //    smoothing off, filled by GL's aliased-line rule; for drivers that clamp wide lines or do not
 //    smooth them.
 // Widths are in pixels of the 320 x 240 picture: the renderer multiplies them by the pixel scale.
-// Like GL's own line state, the renderer's is one per process, for the current context.
+// Like GL's own line state, the renderer's is one per process, for the current context. Colours are
+// interpolated along lines, as GL's smooth shading (the window's) has them.
 #include <optional>
 #include <string_view>
 
