@@ -98,10 +98,8 @@ Screen toWindow(const ClipVertex& c, const View& view) {
 }
 
 // The ramp coordinate at a distance from a quad's edge, for a ramp that reaches 1 after `reach`
-// pixels, times q.
-float ramp(double distance, double reach, double q) {
-    return float((kRampStart + kRampPerPixel * distance / reach) * q);
-}
+// pixels.
+float ramp(double distance, double reach) { return float(kRampStart + kRampPerPixel * distance / reach); }
 
 // A corner of a quad: a window position at the depth and with the attributes of the line's point
 // it belongs to, carried back to object space; the coverage distances are from the minus side,
@@ -123,12 +121,10 @@ QuadVertex quadVertex(const Corner& k, const View& view, double acrossReach, dou
     for (int i = 0; i < 3; ++i) q.position[i] = float(object[i] / object[3]);
     std::copy(k.line->colour, k.line->colour + 4, q.colour);
     std::copy(k.line->texCoord, k.line->texCoord + 2, q.texCoord);
-    q.across[0] = ramp(k.fromMinus, acrossReach, w);
-    q.across[1] = ramp(k.fromPlus, acrossReach, w);
-    q.along[0] = ramp(k.fromStart, alongReach, w);
-    q.along[1] = ramp(k.fromEnd, alongReach, w);
-    q.across[2] = q.along[2] = 0.0f;
-    q.across[3] = q.along[3] = float(w);
+    q.across[0] = ramp(k.fromMinus, acrossReach);
+    q.across[1] = ramp(k.fromPlus, acrossReach);
+    q.along[0] = ramp(k.fromStart, alongReach);
+    q.along[1] = ramp(k.fromEnd, alongReach);
     return q;
 }
 

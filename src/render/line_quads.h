@@ -15,17 +15,16 @@ struct Vertex {
     float texCoord[2];
 };
 
-// One corner of a quad. Across and along are texture coordinates (s, t, 0, q) for the coverage
-// ramp: a 2 x 2 texture, 0 but for texel (1, 1), filtered linearly and clamped to its edge, whose
-// value at (s/q, t/q) is the product of the two ramps. Across ramps from each long side, along from
-// each end; q is the corner's clip w, so the ramps run evenly across the screen rather than in
-// perspective.
+// One corner of a quad. Across and along are texture coordinates (s, t) into the ramp texture,
+// whose alpha at (s, t) is the product of two ramps, one along each axis (see kRampSize): across
+// ramps in from each long side, along from each end. They are interpolated in perspective, as GL
+// interpolates any texture coordinate and as Mesa's smoothed lines interpolate their coverage.
 struct QuadVertex {
     float position[3];
     float colour[4];
     float texCoord[2];
-    float across[4];
-    float along[4];
+    float across[2];
+    float along[2];
 };
 
 // The transform from object space to the window, and back.
@@ -48,10 +47,13 @@ void appendSegment(const Vertex& a, const Vertex& b, const View& view, float wid
 void appendPrimitive(unsigned primitive, const Vertex* vertices, int count, const View& view, float width,
                      bool smooth, std::vector<QuadVertex>& out);
 
-// The coverage the ramp texture gives at a distance (in pixels) from a quad's edge: 0 at the edge,
-// half a pixel outside the line, rising to 1 half a pixel inside it.
-inline constexpr float kRampStart = 0.25f;  // texture coordinate of the first texel's centre
-inline constexpr float kRampPerPixel = 0.5f;
+// The ramp texture: kRampSize x kRampSize alphas, texel (s, t) the product s t / (kRampSize - 1)^2,
+// sampled at the nearest texel and clamped to its edge (no filtering to pay for). A distance d in
+// pixels from a quad's edge maps to the coordinate kRampStart + kRampPerPixel d: coverage 0 at the
+// edge, half a pixel outside the line, rising in 255 steps to 1 half a pixel inside it.
+inline constexpr int kRampSize = 256;
+inline constexpr float kRampStart = 0.5f / kRampSize;
+inline constexpr float kRampPerPixel = (kRampSize - 1.0f) / kRampSize;
 
 // The GL back end: OpenGL 1.3 fixed function (two more texture units, each modulating alpha by the
 // ramp texture) and client vertex arrays, nothing else.

@@ -1,5 +1,7 @@
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "render/line_quads.h"
 
 namespace linequads {
@@ -22,16 +24,19 @@ View currentView() {
 
 void prepare() {
     // Alpha only: modulating by it leaves the colour as it is.
-    static const GLubyte kTexels[4] = {0, 0, 0, 255};
+    std::vector<GLubyte> texels;
+    texels.reserve(kRampSize * kRampSize);
+    for (int t = 0; t < kRampSize; ++t)
+        for (int s = 0; s < kRampSize; ++s) texels.push_back(GLubyte((s * t + 127) / 255));
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glActiveTexture(kRampUnits[0]);
     glGenTextures(1, &g_ramp);
     glBindTexture(GL_TEXTURE_2D, g_ramp);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, 2, 2, 0, GL_ALPHA, GL_UNSIGNED_BYTE, kTexels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, kRampSize, kRampSize, 0, GL_ALPHA, GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
@@ -65,7 +70,7 @@ void draw(const std::vector<QuadVertex>& quads, bool colours, bool texCoords, bo
             glBindTexture(GL_TEXTURE_2D, g_ramp);
             glClientActiveTexture(kRampUnits[i]);
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(4, GL_FLOAT, stride, i == 0 ? v.across : v.along);
+            glTexCoordPointer(2, GL_FLOAT, stride, i == 0 ? v.across : v.along);
         }
     }
     glDrawArrays(GL_TRIANGLES, 0, GLsizei(quads.size()));
