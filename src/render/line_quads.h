@@ -55,8 +55,10 @@ inline constexpr int kRampSize = 256;
 inline constexpr float kRampStart = 0.5f / kRampSize;
 inline constexpr float kRampPerPixel = (kRampSize - 1.0f) / kRampSize;
 
-// The GL back end: OpenGL 1.3 fixed function (two more texture units, each modulating alpha by the
-// ramp texture) and client vertex arrays, nothing else.
+// The GL back end (line_quads_gl.cpp): OpenGL 1.3 fixed function (two more texture units, each
+// modulating alpha by the ramp texture) and client vertex arrays, nothing else. Another back end
+// (GLES 2, WebGL) implements these three with its own drawing: a fragment shader can look the ramp
+// up as this one does, or compute it from the same coordinates.
 
 // GL's matrices and viewport now.
 View currentView();
