@@ -289,14 +289,14 @@ void drawLineArrays(unsigned primitive, int first, int count) {
         glDrawArrays(primitive, first, count);
         return;
     }
-    // The array's colours serve either way: with the colour array off the caller keeps the
-    // current colour equal to them.
+    // With the colour array off, the quads take the current colour, as the lines would: the same
+    // colour to the last bit.
     s.vertices.clear();
     for (int i = first; i < first + count; ++i) {
         const float* a = s.arrays.vertices + size_t(i) * size_t(s.arrays.stride);
         s.vertices.push_back({{a[0], a[1], a[2]}, {a[3], a[4], a[5], a[6]}, {0.0f, 0.0f}});
     }
-    addPrimitive(s, primitive, s.vertices.data(), count, true, false);
+    addPrimitive(s, primitive, s.vertices.data(), count, s.colourArray, false);
 }
 
 void releaseLineArrays() {

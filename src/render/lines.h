@@ -74,8 +74,8 @@ struct LineArrays {
     int stride = 7;
 };
 void bindLineArrays(const LineArrays& arrays);
-// Colours from the array, or (off, as at binding) GL's current colour, which the caller keeps
-// equal to the array's colour of the vertices drawn.
+// Colours from the array, or (off, as at binding) GL's current colour when the lines are drawn:
+// in a batch, the caller flushes it before it sets another.
 void lineColourArray(bool on);
 // As glDrawArrays with a line primitive.
 void drawLineArrays(unsigned primitive, int first, int count);
