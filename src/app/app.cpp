@@ -78,6 +78,7 @@ void openWindow(const std::string& commandLine, RunState& run) {
         g_table->setResolution(projection::kPictureWidth * usable, projection::kPictureHeight * usable, 32);
         openWindowAtScale(inWindow, g_window->windowMode(), run.scale);
     }
+    Show::chooseLines(run.scale, run.lines, "glimmertide");
     if (run.videoMode) g_window->hide();
 }
 
@@ -144,6 +145,14 @@ int runGlimmertide(int argc, char** argv) {
     if (std::string file = takeOutOption(words); !file.empty()) run.videoFile = file;
     std::string commandLine = commandLineText(words);
     run.videoCodec = takeCodecOption(commandLine);
+    if (std::optional<std::string> lines = takeLinesOption(commandLine)) {
+        run.lines = lineWayNamed(*lines);
+        if (!run.lines) {
+            std::fprintf(stderr, "glimmertide: lines=%s is not a way of drawing lines: native or quads\n",
+                         lines->c_str());
+            return 1;
+        }
+    }
     if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
         run.scale = scaleValue(*scale);
         if (!run.scale) {

@@ -23,12 +23,12 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr std::string_view kCredits = "credits", kWindow = "window", kVideo = "video", kHd = "hd", kFps = "fps";
 constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
                                           "no sound", "sound off", "sound=off", "sound=0"};
-constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=";
+constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", kLines = "lines=";
 
 }  // namespace
 
 std::vector<std::string_view> optionWords() {
-    std::vector<std::string_view> words = {kWindow, kVideo, kFps, kCredits, kCodec, kOut, kScale, kHd};
+    std::vector<std::string_view> words = {kWindow, kVideo, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines};
     words.insert(words.end(), std::begin(kSoundOff), std::end(kSoundOff));
     return words;
 }
@@ -116,6 +116,11 @@ std::optional<std::string> takeScaleOption(std::string& commandLine) {
     return takeValueOption(commandLine, kScale);
 }
 
+std::optional<std::string> takeLinesOption(std::string& commandLine) {
+    if (lowerCased(commandLine).find(kLines) == std::string::npos) return std::nullopt;
+    return takeValueOption(commandLine, kLines);
+}
+
 int scaleValue(std::string_view text) {
     if (text.size() != 1 || text[0] < '1' || text[0] > '8') return 0;
     return text[0] - '0';
@@ -142,8 +147,13 @@ const char* optionHelp() {
            "  scale=N     draw at N times 320 x 240, N from 1 to 8 (live, recorded)\n"
            "  hd          pick the scale from the screen: the largest that fits it full\n"
            "              screen, or about 80 % of it in a window\n"
+           "  lines=WAY   draw lines natively (glLineWidth, GL_LINE_SMOOTH) or as quads;\n"
+           "              WAY is native or quads (default: native where the driver draws\n"
+           "              the widest line the show needs, else quads)\n"
            "  --help      print this text (also: help, -h);  --version  print the version\n"
            "The live show needs a display; video records without one. Escape, closing the\n"
            "window or Ctrl-C ends the show (a recording on a terminal asks first); F11 or\n"
-           "Alt+Enter switches between the window and full screen.\n";
+           "Alt+Enter switches between the window and full screen.\n"
+           "GLIMMERTIDE_LINE_WIDTH_LIMIT=W in the environment makes it act as if the graphics\n"
+           "driver drew lines at most W pixels wide.\n";
 }

@@ -39,6 +39,9 @@ std::string takeCodecOption(std::string& commandLine);
 std::optional<std::string> takeScaleOption(std::string& commandLine);
 // The scale a "scale=" value asks for: 1 to 8, or 0 for anything else.
 int scaleValue(std::string_view text);
+// Takes every "lines=WAY" out of the text in the same way and returns the last WAY as written, or
+// nothing when there is none. Run before the other words are looked for.
+std::optional<std::string> takeLinesOption(std::string& commandLine);
 // "hd": the scale is picked from the screen.
 bool hdOption(std::string_view commandLine);
 

@@ -93,6 +93,20 @@ TEST(Options, ScaleIsTakenOutBeforeTheFrameRateIsRead) {
     EXPECT_FALSE(hdOption("window"));
 }
 
+TEST(Options, LinesIsTakenOutBeforeTheOtherWordsAreLookedFor) {
+    std::string line = "video LINES=Quads fps 25";
+    EXPECT_EQ(takeLinesOption(line), "Quads");  // as written: the renderer reads any letter case
+    EXPECT_EQ(line, "video  fps 25");
+    EXPECT_EQ(framesPerSecondOption(line), 25);
+    EXPECT_EQ(takeLinesOption(line), std::nullopt);
+    // The last one counts, and what it held is no word of its own.
+    line = "lines=native window lines=hd";
+    EXPECT_EQ(takeLinesOption(line), "hd");
+    EXPECT_FALSE(hdOption(line));
+    line = "lines=";
+    EXPECT_EQ(takeLinesOption(line), "");
+}
+
 TEST(Options, HdFitsThePictureToTheScreenOrTheWindowTo80PerCent) {
     EXPECT_EQ(scaleFittingScreen(1920, 1080, false), 4);  // 1280 x 960
     EXPECT_EQ(scaleFittingScreen(1920, 1080, true), 3);   // 972 x 795 within 1536 x 864

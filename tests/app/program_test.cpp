@@ -110,6 +110,19 @@ TEST(Program, AScaleOutsideOneToEightIsRefusedBeforeAnythingOpens) {
     }
 }
 
+TEST(Program, AnUnknownWayOfDrawingLinesIsRefusedBeforeAnythingOpens) {
+    Scratch s;  // no archive: the refusal comes first
+    for (const char* value : {"wide", "", "native2"}) {
+        const Outcome run = runProgram(s, {"window", std::string("lines=") + value});
+        EXPECT_EQ(run.status, 1) << value;
+        EXPECT_EQ(run.err, std::string("glimmertide: lines=") + value + " is not a way of drawing lines: native or quads\n");
+    }
+    // A known way goes on, as far as the missing archive.
+    const Outcome run = runProgram(s, {"window", "Lines=QUADS"});
+    EXPECT_EQ(run.status, 255);
+    EXPECT_NE(run.err.find("couldn't read metadata"), std::string::npos);
+}
+
 TEST(Program, HelpAndVersionOpenNothing) {
     Scratch s;  // no archive: answering must not need one
     for (const char* word : {"--help", "help"}) {
@@ -117,6 +130,8 @@ TEST(Program, HelpAndVersionOpenNothing) {
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("no sound"), std::string::npos);
         EXPECT_NE(run.out.find("fps"), std::string::npos);
+        EXPECT_NE(run.out.find("lines=WAY"), std::string::npos);
+        EXPECT_NE(run.out.find("GLIMMERTIDE_LINE_WIDTH_LIMIT"), std::string::npos);
         EXPECT_EQ(run.err, "");
     }
     Outcome run = runProgram(s, {"--version"});

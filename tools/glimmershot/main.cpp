@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,18 @@ struct Options {
     std::string sheet;
     int average = 1;
     int scale = 1;
+    std::optional<LineWay> lines;  // none: as the program chooses
 };
 
 const char* kUsage =
-    "usage: glimmershot [--data FILE] [--fps N] [--scale N] [--at T1,T2,... | --every N]\n"
-    "                   [--average N] [--out DIR] [--sheet FILE.png]\n"
+    "usage: glimmershot [--data FILE] [--fps N] [--scale N] [--lines native|quads]\n"
+    "                   [--at T1,T2,... | --every N] [--average N] [--out DIR] [--sheet FILE.png]\n"
     "\n"
     "Plays the show headless, frame by frame as video mode does, and writes chosen frames as PNG.\n"
     "  --data FILE     the data archive (default: Glimmertide.dat here, else the installed one)\n"
     "  --fps N         frames per second of the show's clock (default 40)\n"
     "  --scale N       draw at N times 320 x 240, N from 1 to 8 (default 1)\n"
+    "  --lines WAY     draw lines natively or as quads (default: as the program chooses)\n"
     "  --at T1,T2,...  the first frame at or after each tick, as DIR/atTTTTT.png\n"
     "  --every N       every Nth frame, as DIR/frameNNNNN.png\n"
     "  --average N     each chosen frame as the mean of it and the N - 1 frames after it\n"
@@ -46,7 +49,8 @@ const char* kUsage =
     "  --sheet FILE    the chosen frames on one contact sheet\n"
     "Without --out or --sheet it renders the whole show, then the floor of any frame (clear,\n"
     "feedback copy, read back, swap) as often, and prints both frame rates and the most polygons\n"
-    "each scene draws in one frame.\n";
+    "each scene draws in one frame.\n"
+    "GLIMMERTIDE_LINE_WIDTH_LIMIT=W acts as if the driver drew lines at most W pixels wide.\n";
 
 int usage(const std::string& problem) { return usageError("glimmershot", problem, kUsage); }
 
@@ -94,6 +98,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!need(arg)) return 2;
             if (!parseInt(value, o.scale) || o.scale < 1 || o.scale > 8)
                 return usage("--scale takes a whole number from 1 to 8");
+        } else if (!std::strcmp(arg, "--lines")) {
+            if (!need(arg)) return 2;
+            o.lines = lineWayNamed(value);
+            if (!o.lines) return usage("--lines takes native or quads");
         } else if (!std::strcmp(arg, "--at")) {
             if (!need(arg)) return 2;
             if (!parseTicks(value, o.at)) return usage("--at takes ticks separated by commas");
@@ -138,7 +146,7 @@ struct Pending {
 
 // Writes the chosen frames (each the mean of --average frames from it on); returns the exit status.
 int capture(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale, o.lines);
     std::vector<Thumbnail> chosen;
     std::vector<Pending> pending;
     size_t nextAt = 0;
@@ -203,7 +211,7 @@ int capture(const Options& o) {
 
 // Renders the whole show and discards it, then runs the floor loop for as many frames.
 int benchmark(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale, o.lines);
     // Per scene: the most polygons drawn in one frame, and that frame's tick.
     constexpr int kScenes = Show::kSceneCount;
     long most[kScenes] = {};
@@ -227,6 +235,7 @@ int benchmark(const Options& o) {
     for (int i = 0; i < frames; ++i) run.floorFrame();
     const double floorSeconds = secondsSince(start);
     const double showFps = frames / showSeconds, floorFps = frames / floorSeconds;
+    std::printf("lines: %s, scale %d\n", lineWayName(run.lines()), run.scale());
     std::printf("show:  %d frames in %.2f s, %.1f frames per second\n", frames, showSeconds, showFps);
     std::printf("floor: %d frames in %.2f s, %.1f frames per second (clear, feedback copy, read back, swap)\n",
                 frames, floorSeconds, floorFps);
