@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "base/debug_server.h"
 #include "base/exception.h"
@@ -77,6 +78,7 @@ void openWindow(const std::string& commandLine, RunState& run) {
         g_table->setResolution(projection::kPictureWidth * usable, projection::kPictureHeight * usable, 32);
         openWindowAtScale(inWindow, g_window->windowMode(), run.scale);
     }
+    Show::chooseLines(run.scale, run.lines, "glimmertide");
     if (run.videoMode) g_window->hide();
 }
 
@@ -138,10 +140,19 @@ void shutDown(const std::string& commandLine, RunState& run) {
 int runGlimmertide(int argc, char** argv) {
     // --help and --version open nothing, not even the archive.
     if (answeredInformationRequest(argc, argv, "glimmertide", optionHelp(), "help")) return 0;
-    std::string commandLine = commandLineText(argc, argv);
+    std::vector<std::string> words = commandLineWords(argc, argv);
     RunState run;
-    if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
+    if (std::string file = takeOutOption(words); !file.empty()) run.videoFile = file;
+    std::string commandLine = commandLineText(words);
     run.videoCodec = takeCodecOption(commandLine);
+    if (std::optional<std::string> lines = takeLinesOption(commandLine)) {
+        run.lines = lineWayNamed(*lines);
+        if (!run.lines) {
+            std::fprintf(stderr, "glimmertide: lines=%s is not a way of drawing lines: native or quads\n",
+                         lines->c_str());
+            return 1;
+        }
+    }
     if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
         run.scale = scaleValue(*scale);
         if (!run.scale) {
@@ -152,6 +163,11 @@ int runGlimmertide(int argc, char** argv) {
         run.fitScreen = hdOption(commandLine);
     }
     if (videoOption(commandLine) && !recordingRequestValid(commandLine, run)) return 1;
+    if (std::string reason; !videoOption(commandLine) && !KWindow::startDisplayForLiveShow(reason)) {
+        std::fprintf(stderr, "glimmertide: no display to play the show on (%s); 'glimmertide video' records it without one\n",
+                     reason.c_str());
+        return 1;
+    }
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);

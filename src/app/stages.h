@@ -1,7 +1,10 @@
 #pragma once
 // The steps of start-up, frame and shutdown that belong to the show, the soundtrack and the
 // recorder. The entry point calls them in a fixed order; each subsystem fills in its own.
+#include <optional>
 #include <string>
+
+#include "render/lines.h"
 
 class Audio;
 class KWindow;
@@ -15,6 +18,7 @@ struct RunState {
     std::string videoFile = "glimmertide.avi";  // from "out=NAME"
     int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
     bool fitScreen = false;  // "hd": the scale comes from the screen
+    std::optional<LineWay> lines;  // from "lines=WAY"; none: chosen from the driver's limits
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
