@@ -142,8 +142,9 @@ int runGlimmertide(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv, "glimmertide", optionHelp(), "help")) return 0;
     std::vector<std::string> words = commandLineWords(argc, argv);
     RunState run;
-    if (std::string file = takeOutOption(words); !file.empty()) run.videoFile = file;
+    const std::string out = takeOutOption(words);
     std::string commandLine = commandLineText(words);
+    if (videoOption(commandLine) && !placeRecording(out, videosOption(commandLine), run)) return 1;
     run.videoCodec = takeCodecOption(commandLine);
     if (std::optional<std::string> lines = takeLinesOption(commandLine)) {
         run.lines = lineWayNamed(*lines);

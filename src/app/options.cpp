@@ -20,7 +20,8 @@ bool contains(std::string_view commandLine, std::string_view word) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The words, each written once: the tests below look for them, --help and the manuals name them.
-constexpr std::string_view kCredits = "credits", kWindow = "window", kVideo = "video", kHd = "hd", kFps = "fps";
+constexpr std::string_view kCredits = "credits", kWindow = "window", kVideo = "video", kHd = "hd", kFps = "fps",
+                           kVideos = "videos";
 constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
                                           "no sound", "sound off", "sound=off", "sound=0"};
 constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", kLines = "lines=";
@@ -28,7 +29,7 @@ constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", 
 }  // namespace
 
 std::vector<std::string_view> optionWords() {
-    std::vector<std::string_view> words = {kWindow, kVideo, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines};
+    std::vector<std::string_view> words = {kWindow, kVideo, kVideos, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines};
     words.insert(words.end(), std::begin(kSoundOff), std::end(kSoundOff));
     return words;
 }
@@ -60,6 +61,7 @@ std::string takeOutOption(std::vector<std::string>& words) {
 bool creditsOption(std::string_view commandLine) { return contains(commandLine, kCredits); }
 bool windowOption(std::string_view commandLine) { return contains(commandLine, kWindow); }
 bool videoOption(std::string_view commandLine) { return contains(commandLine, kVideo); }
+bool videosOption(std::string_view commandLine) { return contains(commandLine, kVideos); }
 bool hdOption(std::string_view commandLine) { return contains(commandLine, kHd); }
 
 bool soundOption(std::string_view commandLine) {
@@ -134,6 +136,10 @@ const char* optionHelp() {
            "  out=NAME    the recording's file: the rest of its command-line word, spaces\n"
            "              included (\"out=My Videos/show.mkv\" in quotes); the extension picks\n"
            "              the container: .avi, .mp4, .mkv or .webm\n"
+           "              out=FOLDER/ (or a folder that exists) records glimmertide.mp4 there,\n"
+           "              or glimmertide-2.mp4 and on: it never replaces a file\n"
+           "  videos      record into your videos folder (XDG_VIDEOS_DIR, else ~/Videos)\n"
+           "              as out=FOLDER/ does\n"
            "  fps N       frame rate of the recording (default 40, at most 1000)\n"
            "  codec=NAME  video codec of the recording, the container's default first:\n"
            "                .avi   ffv1, raw, mjpeg, huffyuv, mpeg4, h264; sound PCM\n"
@@ -152,7 +158,8 @@ const char* optionHelp() {
            "              the widest line the show needs, else quads)\n"
            "  --help      print this text (also: help, -h);  --version  print the version\n"
            "The live show needs a display; video records without one. Escape, closing the\n"
-           "window or Ctrl-C ends the show (a recording on a terminal asks first); F11 or\n"
+           "window or Ctrl-C ends the show (a recording on a terminal asks first, and with a\n"
+           "display shows its progress in a window with Cancel); F11 or\n"
            "Alt+Enter switches between the window and full screen.\n"
            "GLIMMERTIDE_LINE_WIDTH_LIMIT=W in the environment makes it act as if the graphics\n"
            "driver drew lines at most W pixels wide.\n";

@@ -21,6 +21,8 @@ bool creditsOption(std::string_view commandLine);
 // Also implied by video mode (the entry point decides that).
 bool windowOption(std::string_view commandLine);
 bool videoOption(std::string_view commandLine);
+// "videos": record into the user's videos folder under a fresh name (implies video).
+bool videosOption(std::string_view commandLine);
 // False when any of the sound-off phrases ("no audio", "sound=0"...) occurs.
 bool soundOption(std::string_view commandLine);
 // With "fps" anywhere, the first decimal number anywhere in the text (no sign); otherwise, or

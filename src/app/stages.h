@@ -16,6 +16,7 @@ struct RunState {
     int videoFrame = 0;  // frames already handed to the recorder
     std::string videoCodec;  // from "codec=NAME"; empty: ask, or the default without a display
     std::string videoFile = "glimmertide.avi";  // from "out=NAME"
+    bool freshVideoName = false;  // out=FOLDER/ or "videos": the file's name is the first free one
     int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
     bool fitScreen = false;  // "hd": the scale comes from the screen
     std::optional<LineWay> lines;  // from "lines=WAY"; none: chosen from the driver's limits
@@ -36,6 +37,10 @@ void endSoundtrack();
 void keepClockWithSoundtrack();
 
 // Video mode (recording_stage.cpp).
+// Where the recording goes, from out= and "videos": a file named by out=, or in a folder (out=
+// naming one, or ending in "/"; else the user's videos folder with "videos") "glimmertide.mp4" or
+// the next free name after it. False, after a message on stderr, when no folder is known.
+bool placeRecording(const std::string& out, bool intoVideosFolder, RunState& run);
 // Run before anything is opened: false, after a one-line message on stderr, for a recording that
 // cannot be made (a frame rate above 1000, a file type or a codec the containers do not know).
 bool recordingRequestValid(const std::string& commandLine, const RunState& run);
@@ -46,5 +51,6 @@ void attachSilentRecording(KWindow& window);
 void attachRecordedSoundtrack(KWindow& window, Audio& audio);
 bool recordingAborted();
 void recordFrame(int progressPercent);
-// Closes the recorder, then shows the "Video was rendered in %d fps." box unless it was aborted.
+// Closes the recorder, then shows the "Video was rendered in %d fps." box, with the file's name,
+// unless it was aborted.
 void finishRecording(RunState& run);

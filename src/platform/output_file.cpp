@@ -1,6 +1,7 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kMostLinks = 40;  // as the kernel follows them
 constexpr int kMostParts = 99;
+constexpr int kMostNumbers = 9999;
 
 int errorOf(const std::error_code& error) { return error.value() ? error.value() : EIO; }
 
@@ -39,9 +41,56 @@ int syncPath(const char* path, int flags) {
     return result;
 }
 
+bool exists(const std::string& name) {
+    struct stat any;
+    return ::lstat(name.c_str(), &any) == 0 || errno != ENOENT;
+}
+
+// rename() that fails with EEXIST rather than replace. Filesystems without the no-replace flag
+// get a hard link and an unlink, which no more replaces anything.
+int renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
 }  // namespace
 
-int OutputFile::open(const std::string& target) {
+std::string OutputFile::numbered(const std::string& name, int n) {
+    if (n == 1) return name;
+    const fs::path path = name;
+    const std::string stem = path.stem().string(), extension = path.extension().string();
+    return (path.parent_path() / (stem + "-" + std::to_string(n) + extension)).string();
+}
+
+int OutputFile::openFresh(const std::string& target) {
+    wanted_ = target;
+    std::error_code error;
+    const fs::path folder = fs::path(target).parent_path();
+    if (!folder.empty()) fs::create_directories(folder, error);
+    if (error) return errorOf(error);
+    for (int n = 1; n <= kMostNumbers; ++n) {
+        target_ = numbered(target, n);
+        if (exists(target_) || exists(target_ + ".part")) continue;
+        return createBeside(target_, path_);
+    }
+    return EEXIST;
+}
+
+int OutputFile::keepFresh() {
+    int error = EEXIST;
+    for (int n = 1; n <= kMostNumbers && error == EEXIST; ++n) {
+        const std::string name = numbered(wanted_, n);
+        error = renameWithoutReplacing(path_, name);
+        if (!error) target_ = name;
+    }
+    return error;
+}
+
+int OutputFile::open(const std::string& target, Replace replace) {
+    if (replace == Replace::nothing) return openFresh(target);
     fs::path place = target;
     if (const int error = followLinks(place, throughLink_)) return error;
     target_ = place.string();
@@ -102,10 +151,13 @@ int OutputFile::rewrite(const std::function<int(const std::string& from, const s
 int OutputFile::keep() {
     if (direct_ || path_.empty()) return 0;
     // The data reaches the disk before the name moves to it: a power cut then leaves either the
-    // old file or the whole new one. (A writer that must never replace anything would link the
-    // part file to a fresh name instead, and try the next name when that one is taken.)
+    // old file or the whole new one.
     if (const int error = syncPath(path_.c_str(), O_RDONLY)) return error;
-    if (std::rename(path_.c_str(), target_.c_str()) != 0) return errno;
+    if (!wanted_.empty()) {
+        if (const int error = keepFresh()) return error;
+    } else if (std::rename(path_.c_str(), target_.c_str()) != 0) {
+        return errno;
+    }
     path_.clear();
     const fs::path folder = fs::path(target_).parent_path();
     syncPath(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);

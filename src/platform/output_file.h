@@ -9,6 +9,10 @@
 // target that exists but is no regular file (a device such as /dev/null) is written directly:
 // there is nothing there to lose.
 //
+// Told to replace nothing, it takes the first free name in the series "show.mp4", "show-2.mp4",
+// ... (free: neither the name nor its part file exists), creating the folder if need be, and
+// moves on along the series at the end if someone took the name meanwhile.
+//
 // Errors are errno values (0 = fine).
 #include <cstdint>
 #include <functional>
@@ -16,13 +20,15 @@
 
 class OutputFile {
 public:
+    enum class Replace { existing, nothing };
+
     // Settles where the file goes and creates the part file. Refuses a folder (EISDIR) and a file
     // the user may not write (EACCES, EROFS), as opening it for writing would.
-    int open(const std::string& target);
+    int open(const std::string& target, Replace replace = Replace::existing);
 
     // Where the writer writes: the part file, or the target itself when it is written directly.
     const std::string& path() const { return path_; }
-    // The file that is replaced at the end, links followed.
+    // The file that is replaced at the end, links followed; after keep(), the file kept.
     const std::string& target() const { return target_; }
     bool reachedThroughLink() const { return throughLink_; }
 
@@ -38,11 +44,17 @@ public:
     // Removes the part file; the target stays as it was.
     void discard();
 
+    // "show.mp4" for n = 1, else "show-n.mp4" (the number before the last extension).
+    static std::string numbered(const std::string& name, int n);
+
 private:
+    int openFresh(const std::string& target);
+    int keepFresh();
     int createBeside(const std::string& name, std::string& created) const;
 
     std::string target_;
     std::string path_;
     bool direct_ = false;
     bool throughLink_ = false;
+    std::string wanted_;  // the series' first name when nothing may be replaced
 };

@@ -24,6 +24,7 @@ struct ProgressWindow::Shared {
     std::string detail;  // guarded by detailMutex
     std::atomic<bool> closing{false};
     std::atomic<bool> confirmed{false};
+    std::function<void()> onCancel;  // set before the thread starts, run on it
     std::thread thread;
 };
 
@@ -57,7 +58,10 @@ void writeProbe(const Widgets& w) {
 
 void onAnswer(GtkDialog* dialog, gint response, gpointer data) {
     Widgets& w = *static_cast<Widgets*>(data);
-    if (response == GTK_RESPONSE_YES) w.shared->confirmed = true;
+    if (response == GTK_RESPONSE_YES && !w.shared->confirmed) {
+        w.shared->confirmed = true;
+        if (w.shared->onCancel) w.shared->onCancel();
+    }
     gtk_widget_destroy(GTK_WIDGET(dialog));
     w.question = nullptr;
 }
@@ -196,10 +200,11 @@ void runWindow(ProgressWindow::Shared& shared, std::promise<bool> opened) {
 
 }  // namespace
 
-std::unique_ptr<ProgressWindow> ProgressWindow::open(const std::string& fileName) {
+std::unique_ptr<ProgressWindow> ProgressWindow::open(const std::string& fileName, std::function<void()> onCancel) {
     if (!boxesCanBeShown()) return nullptr;
     auto shared = std::make_unique<Shared>();
     shared->fileName = fileName;
+    shared->onCancel = std::move(onCancel);
     std::promise<bool> opened;
     std::future<bool> result = opened.get_future();
     // The thread owns the promise: it is still inside set_value when get() may already return.

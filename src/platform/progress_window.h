@@ -6,6 +6,7 @@
 // while the main thread spends a second on one frame. The main thread talks to it only through
 // update(), cancelConfirmed() and its destruction; nothing the window does waits on the main
 // thread.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,7 +14,8 @@ class ProgressWindow {
 public:
     // Opens the window for a recording into fileName; null when no window can be shown (no
     // display, or the toolkit cannot open it). Returns once the window is up or has failed.
-    static std::unique_ptr<ProgressWindow> open(const std::string& fileName);
+    // onCancel runs on the window's thread when the user answers Yes, so it must be safe there.
+    static std::unique_ptr<ProgressWindow> open(const std::string& fileName, std::function<void()> onCancel = {});
     // Closes the window and an open question, and waits for its thread to end.
     ~ProgressWindow();
     ProgressWindow(const ProgressWindow&) = delete;

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <atomic>
 #include <csignal>
 
 namespace {
@@ -13,11 +14,22 @@ namespace {
 // Written by the signal handler only; the main thread reads them.
 volatile sig_atomic_t interrupts = 0;
 volatile sig_atomic_t terminations = 0;
+// Set from another thread (the progress window's Cancel, confirmed there): stop as SIGTERM does.
+std::atomic<bool> stopFromElsewhere{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read where a signal may have interrupted");
 // The handler writes a byte here, so a question waiting in poll() wakes up on a second Ctrl-C.
 int wakePipe[2] = {-1, -1};
 struct sigaction previousInterrupt, previousTerminate;
 bool catching = false;
 sig_atomic_t interruptsSeen = 0;
+
+// Safe in a signal handler and from any thread: one write() to a non-blocking pipe.
+void wake() {
+    if (wakePipe[1] >= 0) {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t n = write(wakePipe[1], &byte, 1);
+    }
+}
 
 void onSignal(int signal) {
     const int saved = errno;
@@ -25,10 +37,7 @@ void onSignal(int signal) {
         terminations = terminations + 1;
     else
         interrupts = interrupts + 1;
-    if (wakePipe[1] >= 0) {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t n = write(wakePipe[1], &byte, 1);
-    }
+    wake();
     errno = saved;
 }
 
@@ -44,7 +53,7 @@ bool askYes(int input) {
     char line[128];
     size_t length = 0;
     for (;;) {
-        if (interrupts != interruptsSeen || terminations) return true;
+        if (interrupts != interruptsSeen || terminations || stopFromElsewhere) return true;
         pollfd fds[2] = {{input, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
         const int ready = poll(fds, wakePipe[0] >= 0 ? 2 : 1, -1);
         if (ready < 0 && errno != EINTR) return false;
@@ -137,8 +146,13 @@ SignalsEndTheProgram::~SignalsEndTheProgram() {
     sigaction(SIGTERM, &previousTerminate_, nullptr);
 }
 
+void requestStop() {
+    stopFromElsewhere = true;
+    wake();
+}
+
 bool cancelRequested(int input, std::FILE* out, bool interactive) {
-    if (terminations) return true;
+    if (terminations || stopFromElsewhere) return true;
     if (interrupts == interruptsSeen) return false;
     interruptsSeen = interrupts;
     if (!interactive) return true;

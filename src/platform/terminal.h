@@ -34,6 +34,10 @@ private:
     struct sigaction previousInterrupt_, previousTerminate_;
 };
 
+// Stops the job as SIGTERM would, from any thread (the progress window's confirmed Cancel); a
+// question waiting on the terminal ends with yes.
+void requestStop();
+
 // Polled by the main loop: true once the user wants the job stopped. A new Ctrl-C is confirmed
 // with a question on out, answered on input, when interactive.
 bool cancelRequested(int input, std::FILE* out, bool interactive);

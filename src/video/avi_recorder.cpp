@@ -79,7 +79,7 @@ void AviRecorder::note(const std::string& text) {
 
 AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound,
                          int framesPerSecond, int sampleRate, int bitsPerSample, const std::string& codec,
-                         RecorderLimits limits)
+                         RecorderLimits limits, OutputFile::Replace replace)
     : ui_(std::move(ui)),
       limits_(limits),
       framesPerSecond_(framesPerSecond),
@@ -89,7 +89,7 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
       bitsPerSample_(bitsPerSample),
       blockAlign_(bitsPerSample / 8 * 2),
       sound_(sound),
-      progress_(ui_.progressOut, ui_.progressOnTerminal) {
+      progress_(ui_.progressOut, ui_.progressOnTerminal, ui_.progressShown) {
     debugServer().printf(0, "{AviRecorder::AviRecorder()}: Opening %s...", fileName);
     // Whatever can refuse the recording is settled before the file is opened, so that a refusal
     // leaves an existing file as it was.
@@ -97,12 +97,12 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
     if (!format_) fail(unknownFormatText(fileName).c_str());
     makeContainerFor(chosenCodec(codec));
     if (sound_) allocateCaptureBuffer();
-    openFile(fileName);
+    openFile(fileName, replace);
     worker_ = std::thread([this] { workerLoop(); });
 }
 
-void AviRecorder::openFile(const char* fileName) {
-    if (const int error = output_.open(fileName)) fatal(format_->openFailed, error);
+void AviRecorder::openFile(const char* fileName, OutputFile::Replace replace) {
+    if (const int error = output_.open(fileName, replace)) fatal(format_->openFailed, error);
     if (output_.reachedThroughLink())
         note(std::string(fileName) + " is a link to " + output_.target() + ": the recording goes there");
     if (const int error = container_->open(output_.path().c_str())) {
@@ -164,12 +164,17 @@ void AviRecorder::allocateCaptureBuffer() {
 }
 
 AviRecorder::~AviRecorder() {
-    progress_.finish();
-    const Failure failure = closeFile();
+    close();
     if (soundSource_) soundSource_->setCapture({});
     std::free(captureBuffer_);
+}
+
+std::string AviRecorder::close() {
+    progress_.finish();
+    const Failure failure = closeFile();
     // After a reported failure the file was closed before the box; the user has been told once.
     if (failure.message && !failed_) fatal(failure);
+    return kept_ ? output_.target() : "";
 }
 
 // Ends the worker and completes the file with every frame written so far; harmless once done.
@@ -205,7 +210,9 @@ void AviRecorder::settleFile(Failure& failure) {
     if (const int error = output_.keep()) {
         if (!failure.message) failure = {format_->videoFailed, error};
         failure.detail = "The recording is in " + output_.path();
+        return;
     }
+    kept_ = true;
 }
 
 // Needs room for a second copy for a moment; without it the file stays as recorded, which plays too.

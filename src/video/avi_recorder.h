@@ -63,6 +63,7 @@ struct RecorderUi {
     std::function<bool()> cancelRequested;
     std::FILE* progressOut = stderr;  // progress and notes; null: none shown
     bool progressOnTerminal = false;
+    ProgressBar::Listener progressShown;  // told of every frame's progress too (a window); may be empty
 };
 
 // Tunables the program leaves at their defaults; tests shrink them.
@@ -76,8 +77,10 @@ class AviRecorder {
 public:
     // codec: a name from containerCodecs() for the file's extension, or empty for the container's
     // default (an AVI may ask with chooseCodec instead).
+    // replace: nothing for a fresh name beside any earlier files (the folder forms of out=).
     AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound, int framesPerSecond,
-                int sampleRate, int bitsPerSample, const std::string& codec, RecorderLimits limits = {});
+                int sampleRate, int bitsPerSample, const std::string& codec, RecorderLimits limits = {},
+                OutputFile::Replace replace = OutputFile::Replace::existing);
     ~AviRecorder();  // closes the file
     AviRecorder(const AviRecorder&) = delete;
     AviRecorder& operator=(const AviRecorder&) = delete;
@@ -91,6 +94,10 @@ public:
     bool aborted();
     // Whether a cancel was confirmed, without asking again.
     bool cancelled() const { return ended_; }
+
+    // Completes the file as the destructor would and returns where it went ("" when no frame was
+    // kept); a failure ends the program as it would there.
+    std::string close();
 
     int framesWritten() const { return framesWritten_; }
     int samplesWritten() const { return samplesWritten_; }
@@ -118,7 +125,7 @@ private:
     [[noreturn]] void fatal(const Failure& failure);
     [[noreturn]] void fail(const char* text);
     Failure closeFile();
-    void openFile(const char* fileName);
+    void openFile(const char* fileName, OutputFile::Replace replace);
     void settleFile(Failure& failure);
     void writeFinalLayout();
     void note(const std::string& text);
@@ -152,6 +159,7 @@ private:
     std::unique_ptr<Container> container_;
     OutputFile output_;
     bool fileOpen_ = false;
+    bool kept_ = false;  // the file took its target's place
     std::string codec_;
     int framesPerSecond_;
     int width_, height_;

@@ -172,4 +172,59 @@ TEST(OutputFile, WhenTheRenameFailsThePartStaysWherePathSays) {
     EXPECT_EQ(readFile(out.path()), "the whole recording");
 }
 
+// The folder forms: the first free name of the series, the folder made if missing, names taken by
+// files or by another writer's part file skipped, and nothing replaced even when a name is taken
+// while recording.
+TEST(OutputFile, ReplacingNothingTakesTheNextFreeNameAndKeepsItFree) {
+    EXPECT_EQ(OutputFile::numbered("/v/glimmertide.mp4", 1), "/v/glimmertide.mp4");
+    EXPECT_EQ(OutputFile::numbered("/v/glimmertide.mp4", 12), "/v/glimmertide-12.mp4");
+    EXPECT_EQ(OutputFile::numbered("/v.d/show.tar.mp4", 2), "/v.d/show.tar-2.mp4");
+
+    TempDir dir;
+    const std::string first = dir.file("new/folder/glimmertide.mp4");
+    OutputFile one;
+    ASSERT_EQ(one.open(first, OutputFile::Replace::nothing), 0);
+    EXPECT_EQ(one.target(), first);
+    EXPECT_EQ(one.path(), first + ".part");
+    writeFile(one.path(), "one");
+
+    // A part file in the way counts as taken; so does a link that leads nowhere.
+    fs::create_symlink("nowhere", dir.file("new/folder/glimmertide-2.mp4"));
+    OutputFile other;
+    ASSERT_EQ(other.open(first, OutputFile::Replace::nothing), 0);
+    EXPECT_EQ(other.target(), dir.file("new/folder/glimmertide-3.mp4"));
+    writeFile(other.path(), "other");
+
+    // Someone takes the first name while one records: it moves along instead of replacing.
+    writeFile(first, "the user's own");
+    ASSERT_EQ(one.keep(), 0);
+    EXPECT_EQ(readFile(first), "the user's own");
+    EXPECT_EQ(one.target(), dir.file("new/folder/glimmertide-3.mp4"));
+    EXPECT_EQ(readFile(one.target()), "one");
+    ASSERT_EQ(other.keep(), 0);
+    EXPECT_EQ(other.target(), dir.file("new/folder/glimmertide-4.mp4"));
+    EXPECT_EQ(readFile(other.target()), "other");
+    EXPECT_TRUE(fs::is_symlink(dir.file("new/folder/glimmertide-2.mp4")));
+}
+
+TEST(OutputFile, AFolderThatCannotBeMadeOrWrittenIsRefused) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::create_directories(dir.file("closed"));
+    chmod(dir.file("closed").c_str(), 0555);
+    const std::string inside = dir.file("closed/glimmertide.mp4"), below = dir.file("closed/sub/glimmertide.mp4");
+    EXPECT_EQ(unprivileged([&] {
+                  OutputFile out;
+                  return out.open(inside, OutputFile::Replace::nothing);
+              }),
+              EACCES);
+    EXPECT_EQ(unprivileged([&] {
+                  OutputFile out;
+                  return out.open(below, OutputFile::Replace::nothing);
+              }),
+              EACCES);
+    chmod(dir.file("closed").c_str(), 0755);
+    EXPECT_TRUE(fs::is_empty(dir.file("closed")));
+}
+
 }  // namespace

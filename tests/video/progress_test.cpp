@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "video/progress.h"
 
@@ -41,6 +42,21 @@ TEST(ProgressBar, OneLinePerPercentWithoutATerminalAndRedrawsInPlaceOnOne) {
     const std::string bar = run(true, percents);
     EXPECT_EQ(std::count(bar.begin(), bar.end(), '\r'), 3);
     EXPECT_EQ(bar.back(), '\n');  // the line is ended when the bar goes away
+}
+
+// The window hears of every frame, even those the terminal bar skips, and with no stream at all.
+TEST(ProgressBar, TheListenerHearsEveryUpdateWithTheTextAfterTheBar) {
+    std::vector<std::string> heard;
+    ProgressBar bar(nullptr, false, [&](int percent, const char* detail) {
+        heard.push_back(std::to_string(percent) + " " + detail);
+    });
+    const auto start = ProgressBar::Clock::now();
+    bar.update(0, 1, start);
+    bar.update(-1, 2, start + std::chrono::seconds(1));  // unknown: nothing
+    bar.update(25, 1000, start + std::chrono::seconds(20));
+    bar.update(104, 7337, start + std::chrono::seconds(60));
+    EXPECT_EQ(heard, (std::vector<std::string>{"0 frame 1  0.0 fps  ETA --:--", "25 frame 1000  50.0 fps  ETA 1:00",
+                                               "100 frame 7337  122.3 fps  ETA 0:00"}));
 }
 
 }  // namespace

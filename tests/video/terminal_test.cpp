@@ -143,6 +143,28 @@ TEST(SignalsEndTheProgramDeathTest, WhileHeldSignalsEndTheProgram) {
         ::testing::ExitedWithCode(0), "");
 }
 
+// The progress window's confirmed Cancel, from its own thread, answers a question the terminal is
+// waiting on; in a child, since a stop stays for the rest of the process.
+TEST(CancelElsewhereDeathTest, AStopFromAnotherThreadEndsAWaitingQuestion) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int keys[2];
+            if (pipe(keys) != 0) std::exit(2);
+            terminal::catchInterrupts();
+            std::raise(SIGINT);
+            std::thread window([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                terminal::requestStop();
+            });
+            const bool stopped = terminal::cancelRequested(keys[0], stderr, true);  // nobody types
+            window.join();
+            // Later polls stay stopped, with no new question.
+            std::exit(stopped && terminal::cancelRequested(keys[0], stderr, false) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "Really\\? \\[y/N\\]");
+}
+
 TEST(CancelTerminate, SigtermCancelsWithoutAsking) {
     // Last in this program: a caught SIGTERM stays counted for the rest of the process.
     terminal::catchInterrupts();
