@@ -14,6 +14,7 @@ deb=$(echo "$scratch"/cpack/glimmertide_*.deb)
 [ -f "$deb" ] || fail "no .deb in $scratch/cpack"
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
+case $depends in *libgtk-3*) ;; *) fail "Depends lacks GTK, which the progress window needs";; esac
 case $depends in *libsdl2*libswscale*) ;; *) fail "Depends lacks the linked libraries";; esac
 [ "$(dpkg-deb --field "$deb" Section)" = games ] || fail "section"
 
@@ -27,6 +28,13 @@ for f in usr/games/glimmertide usr/bin/glimmerpack usr/bin/glimmer3ds usr/bin/gl
          usr/share/doc/glimmertide/changelog.gz; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
+
+# The menu entry: valid without a word said, and its actions run the program with no shell between.
+entry=$root/usr/share/applications/glimmertide.desktop
+said=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $said"
+[ -z "$said" ] || fail "desktop-file-validate says: $said"
+[ "$(grep '^Exec=' "$entry")" = "$(printf 'Exec=glimmertide\nExec=glimmertide window\nExec=glimmertide hd\nExec=glimmertide videos scale=3')" ] ||
+  fail "the entry's commands are $(grep '^Exec=' "$entry")"
 
 mkdir "$scratch/empty"
 cd "$scratch/empty"

@@ -146,4 +146,52 @@ TEST_F(ProgramRecording, AFolderThatCannotBeWrittenLeavesTheEarlierFileByteForBy
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// The file the "Finished!" text names after "Saved as ".
+fs::path savedAs(const std::string& err) {
+    const size_t at = err.find("Saved as ");
+    if (at == std::string::npos) return {};
+    return err.substr(at + 9, err.find('\n', at) - at - 9);
+}
+
+TEST_F(ProgramRecording, AFolderGetsAFreshNameEachTimeAndVideosFindsTheUsersFolder) {
+    const fs::path folder = dir / "shows";
+    fs::create_directories(folder);
+    std::ofstream(folder / "glimmertide.mp4") << "the user's own";
+    for (int n = 2; n <= 3; ++n) {
+        const Outcome run = runProgram({"video", "no audio", "fps", "1", "out=shows/"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const fs::path made = folder / ("glimmertide-" + std::to_string(n) + ".mp4");
+        ASSERT_TRUE(fs::exists(made)) << run.err;
+        EXPECT_TRUE(fs::equivalent(savedAs(run.err), made)) << run.err;
+        EXPECT_EQ(decodeErrors(made.string()), "");
+    }
+    EXPECT_EQ(readText(folder / "glimmertide.mp4"), "the user's own");
+
+    // With no user-dirs.dirs the videos folder is ~/Videos, made on the way; out= wins over it.
+    const auto home = [this] {
+        setenv("HOME", (dir / "home").c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+    };
+    Outcome run = runProgram({"videos", "no audio", "fps", "1"}, home);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::equivalent(savedAs(run.err), dir / "home" / "Videos" / "glimmertide.mp4")) << run.err;
+    run = runProgram({"videos", "no audio", "fps", "1", "out=shows"}, home);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::equivalent(savedAs(run.err), folder / "glimmertide-4.mp4")) << run.err;
+
+    // A folder nobody may write into: refused before anything is drawn, and left empty.
+    fs::create_directories(dir / "closed");
+    fs::permissions(dir / "closed", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    fs::permissions(dir, fs::perms::all);
+    fs::remove(dir / "err.txt");  // root's, which nobody may write
+    run = runProgram({"video", "no audio", "fps", "1", "out=closed/"}, [] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    });
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Couldn't open mp4 file! - 'Permission denied'"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(dir / "closed"));
+    fs::permissions(dir / "closed", fs::perms::owner_write, fs::perm_options::add);
+}
+
 }  // namespace
