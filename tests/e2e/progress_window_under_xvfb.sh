@@ -15,14 +15,15 @@ cp "$archive" Glimmertide.dat
 unset SDL_VIDEODRIVER
 
 export program send_close
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+exec xvfb-run -a -s "-screen 0 1024x768x24" bash ${E2E_TRACE:+-x} -c '
     set -euo pipefail
     openbox >/dev/null 2>&1 &
     sleep 1
     export GLIMMERTIDE_PROGRESS_PROBE=$PWD/probe.txt
 
     fail() { echo "$*" >&2; cat err.txt >&2 || true; kill -9 "$pid" 2>/dev/null; exit 1; }
-    field() { awk -v key="$1" "{ for (i = 1; i < NF; i += 2) if (\$i == key) print \$(i + 1) }" probe.txt 2>/dev/null; }
+    field() { awk -v key="$1" "{ for (i = 1; i < NF; i += 2) if (\$i == key) print \$(i + 1) }" probe.txt 2>/dev/null || true; }
+    # The window writes its probe at its first repaint: until then there is none.
     # Waits until the probe says field $1 is $2 (or at least $2 with ">=").
     wait_for() {
         for _ in $(seq 300); do
