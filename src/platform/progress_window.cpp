@@ -42,6 +42,7 @@ struct Widgets {
     int shownPercent = -1;
     std::string shownDetail;
     long ticks = 0;
+    int asked = 0;  // questions opened so far
     const char* probe = nullptr;  // GLIMMERTIDE_PROGRESS_PROBE: where tests read the window's state
 };
 
@@ -50,7 +51,8 @@ void writeProbe(const Widgets& w) {
     // Written whole and renamed, so a reader never sees half a line.
     const std::string temporary = std::string(w.probe) + ".tmp";
     if (std::FILE* f = std::fopen(temporary.c_str(), "w")) {
-        std::fprintf(f, "percent %d ticks %ld question %d\n", w.shownPercent, w.ticks, w.question ? 1 : 0);
+        std::fprintf(f, "percent %d ticks %ld question %d asked %d\n", w.shownPercent, w.ticks, w.question ? 1 : 0,
+                     w.asked);
         std::fclose(f);
         std::rename(temporary.c_str(), w.probe);
     }
@@ -73,6 +75,7 @@ void askToCancel(Widgets& w) {
         gtk_window_present(GTK_WINDOW(w.question));
         return;
     }
+    ++w.asked;
     // A dialog of our own rather than a message dialog: GTK 3 no longer shows a message
     // dialog's icon, and the question should carry one.
     w.question = gtk_dialog_new_with_buttons("", GTK_WINDOW(w.window),

@@ -4,7 +4,7 @@
 # and No carries on; Yes stops the recording with no "Finished!" box and a file that plays to its
 # last frame; SIGINT and SIGTERM still stop it with the window up; and the window keeps repainting
 # ten times a second while large frames render. The window's state comes from the program's own
-# probe file (GLIMMERTIDE_PROGRESS_PROBE): "percent P ticks N question Q".
+# probe file (GLIMMERTIDE_PROGRESS_PROBE): "percent P ticks N question Q asked A".
 set -euo pipefail
 program=$1 send_close=$2 archive=$3
 
@@ -82,6 +82,9 @@ exec xvfb-run -a -s "-screen 0 1024x768x24" bash ${E2E_TRACE:+-x} -c '
         wait_for percent 1 ">="
         "$send_close" "$wid"
         wait_for question 1
+        "$send_close" "$wid"  # again while it asks: the same question, not a second one
+        sleep 0.5
+        [ "$(field asked)" = 1 ] || fail "asked $(field asked) times"
         xdotool key Escape  # the question closed without an answer is a No
         wait_for question 0
         kill -s "$signal" "$pid"
