@@ -88,9 +88,59 @@ std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeVa
 
 std::string takeOutOption(std::string& commandLine) { return takeValueOption(commandLine, "out="); }
 
-std::optional<std::string> takeScaleOption(std::string& commandLine) {
-    if (lowerCased(commandLine).find("scale=") == std::string::npos) return std::nullopt;
-    return takeValueOption(commandLine, "scale=");
+namespace {
+
+std::optional<std::string> takeOptionalValue(std::string& commandLine, std::string_view word) {
+    if (lowerCased(commandLine).find(word) == std::string::npos) return std::nullopt;
+    return takeValueOption(commandLine, word);
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::string> takeScaleOption(std::string& commandLine) { return takeOptionalValue(commandLine, "scale="); }
+
+std::optional<std::string> takeShotOption(std::string& commandLine) { return takeOptionalValue(commandLine, "shot="); }
+
+std::vector<int> shotTicks(std::string_view text) {
+    constexpr int kLastTick = 13100;
+    std::vector<int> ticks;
+    size_t at = 0;
+    for (;;) {
+        int tick = 0;
+        size_t digits = 0;
+        while (at < text.size() && isDigit(text[at])) {
+            tick = tick * 10 + (text[at++] - '0');
+            if (++digits > 5 || tick > kLastTick) return {};
+        }
+        if (digits == 0) return {};
+        ticks.push_back(tick);
+        if (at == text.size()) return ticks;
+        if (text[at++] != ',') return {};
+    }
+}
+
+std::string commandLineFromQuery(std::string_view query) {
+    if (!query.empty() && query[0] == '?') query.remove_prefix(1);
+    std::string text;
+    for (size_t i = 0; i < query.size(); ++i) {
+        char c = query[i];
+        if (c == '&' || c == '+') {
+            c = ' ';
+        } else if (c == '%' && i + 2 < query.size() && hexDigit(query[i + 1]) >= 0 && hexDigit(query[i + 2]) >= 0) {
+            c = static_cast<char>(hexDigit(query[i + 1]) * 16 + hexDigit(query[i + 2]));
+            i += 2;
+        }
+        if (c == '\0') break;
+        text += c;
+    }
+    return text;
 }
 
 int scaleValue(std::string_view text) {

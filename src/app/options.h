@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The arguments after the program name, joined with single blanks: the text every test reads.
 std::string commandLineText(int argc, char** argv);
@@ -35,6 +36,18 @@ std::optional<std::string> takeScaleOption(std::string& commandLine);
 int scaleValue(std::string_view text);
 // "hd": the scale is picked from the screen.
 bool hdOption(std::string_view commandLine);
+
+// Takes every "shot=T1,T2,..." out of the text in the same way and returns the last value as
+// written, or nothing when there is none: the browser page's glimmershot.
+std::optional<std::string> takeShotOption(std::string& commandLine);
+// The ticks a "shot=" value names, in order: one or more numbers from 0 to 13100 between commas;
+// empty for anything else.
+std::vector<int> shotTicks(std::string_view text);
+
+// The words of a page's query string ("?no+audio&scale=2" gives "no audio scale=2"): the parts
+// between '&' joined with blanks, '+' read as a blank and %XX as the byte it names (a '%' without
+// two hex digits stays as it is). A NUL byte ends the text, as it ends a command-line argument.
+std::string commandLineFromQuery(std::string_view query);
 
 // The option words, for --help.
 const char* optionHelp();

@@ -1,6 +1,7 @@
 #pragma once
 // The steps of start-up, frame and shutdown that belong to the show, the soundtrack and the
 // recorder. The entry point calls them in a fixed order; each subsystem fills in its own.
+#include <optional>
 #include <string>
 
 class Audio;
@@ -15,6 +16,9 @@ struct RunState {
     std::string videoFile = "glimmertide.avi";  // from "out=NAME"
     int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
     bool fitScreen = false;  // "hd": the scale comes from the screen
+    // From "shot=T1,T2,...", the browser page's glimmershot: video mode's frames, of which those
+    // at or after each tick are shown, and the run ends after the last.
+    std::optional<std::string> shot;
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
@@ -33,7 +37,8 @@ void keepClockWithSoundtrack();
 
 // Video mode (recording_stage.cpp).
 // Run before anything is opened: false, after a one-line message on stderr, for a recording that
-// cannot be made (a frame rate above 1000, a file type or a codec the containers do not know).
+// cannot be made (a frame rate above 1000, a file type or a codec the containers do not know; on
+// the desktop a shot, which is the page's).
 bool recordingRequestValid(const std::string& commandLine, const RunState& run);
 void createRecorder(RunState& run);
 void attachSilentRecording(KWindow& window);
