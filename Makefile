@@ -87,20 +87,26 @@ test-clang: build-clang
 test-fuzz: build-fuzz
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) 0
 
+# The page in headless Chromium: played with sound, its shots held to glimmertide's frames, bad input.
+test-web: build web
+	@scripts/install-deps.sh scripts/web-test-packages.txt
+	node tests/web/page_test.mjs $(WEB_BUILD)/site $(BUILD)
+
 # The whole show played live in real time (with sound, under xvfb): minutes of wall time, so it
 # stays out of `make test`.
 test-full: build
 	ctest --test-dir $(BUILD) --output-on-failure -L full
 
 # The README's test command: the regular suite, the same tests under ASan + UBSan, the clang
-# Release build, and the fuzz targets on their corpora.
-test: test-regular test-asan test-clang test-fuzz
+# Release build, the fuzz targets on their corpora, and the page in a browser.
+test: test-regular test-asan test-clang test-fuzz test-web
 
 fuzz: build-fuzz
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZERS)
 
-bench: build
-	@scripts/run-benchmarks.sh $(BUILD)
+bench: build web
+	@scripts/install-deps.sh scripts/web-test-packages.txt
+	@scripts/run-benchmarks.sh $(BUILD) $(WEB_BUILD)/site
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -17,6 +17,7 @@
     boxes: [],         // {caption, text, error} the program showed in this run
     stderr: [],        // the program's stderr lines in this run
     shots: {},         // tick -> PNG data URL of the frame shown at it
+    module: null,      // the running instance
     frames: 0,
     clickedAt: 0,
     firstFrameAt: 0,
@@ -138,7 +139,7 @@
   }
 
   function ended(status) {
-    if (state.phase !== 'playing') return;
+    if (state.exitStatus !== null || (state.phase !== 'playing' && state.phase !== 'error')) return;
     state.exitStatus = status;
     const fatal = state.boxes.find((box) => box.error);
     if (fatal) {
@@ -171,6 +172,7 @@
     state.frames = 0;
     state.firstFrameAt = 0;
     state.exitStatus = null;
+    state.module = null;
     state.clickedAt = performance.now();
     $('shots').textContent = '';
     $('notice').hidden = true;
@@ -181,12 +183,17 @@
     if (old) old.replaceWith(fresh);
     else stage.prepend(fresh);
     try {
-      await window.createGlimmertide({
+      state.module = await window.createGlimmertide({
         arguments: [location.search],
         canvas: fresh,
         page,
         print: (line) => console.log(line),
         printErr: (line) => {
+          // Emscripten's GL emulation announces itself on every start: not the program's words.
+          if (line.startsWith('WARNING: using emscripten GL')) {
+            console.debug(line);
+            return;
+          }
           state.stderr.push(line);
           console.warn(line);
         },

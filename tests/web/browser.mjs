@@ -77,7 +77,10 @@ export class Browser {
     } catch { /* already gone */ }
     this.child.kill('SIGKILL');
     await this.exited;
-    fs.rmSync(this.profile, { recursive: true, force: true });
+    // Chromium's helper processes may still be writing their last files.
+    try {
+      fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
+    } catch { /* a leftover folder in the temporary directory */ }
   }
 }
 
