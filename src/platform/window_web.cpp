@@ -54,9 +54,9 @@ void KWindow::open(int, const char* title, int width, int height, int windowMode
 void KWindow::createWindowAndContext(int) {
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
-    // The feedback copy reads the frame's alpha as the desktop's framebuffer holds it; the swap
-    // makes it opaque before the page shows it.
+    // The feedback copy reads the frame's alpha as the desktop's framebuffer holds it.
     attributes.alpha = EM_TRUE;
+    attributes.premultipliedAlpha = EM_TRUE;
     attributes.depth = EM_TRUE;
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
@@ -100,22 +100,11 @@ void KWindow::close() {
     opened_ = false;
 }
 
-// The browser presents the canvas once the frame's turn of its event loop ends. What is left of
-// the frame's alpha would blend the picture with the page, so it becomes opaque first, leaving
-// every state the show sees as it was.
-void KWindow::swapBuffers() {
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    GLfloat clearColor[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-    page::framePresented();
-}
+// The browser presents the canvas once the frame's turn of its event loop ends. The picture is
+// composited as premultiplied colour over the page's black, which shows its RGB exactly as the
+// desktop shows it, whatever the frame left in alpha: nothing to do here, and no read-back of GL
+// state that would make the page wait for the GPU.
+void KWindow::swapBuffers() { page::framePresented(); }
 
 void KWindow::pumpMessages() {
     if (pendingInput_.empty()) return;
