@@ -179,8 +179,14 @@
     show(null);
     const fresh = document.createElement('canvas');
     fresh.id = 'canvas';
+    // The last run's context goes with its canvas, before the browser has to drop one itself.
     const old = canvas();
-    if (old) old.replaceWith(fresh);
+    if (old) {
+      const context = old.getContext('webgl');
+      const loser = context && context.getExtension('WEBGL_lose_context');
+      if (loser) loser.loseContext();
+      old.replaceWith(fresh);
+    }
     else stage.prepend(fresh);
     try {
       state.module = await window.createGlimmertide({

@@ -146,6 +146,14 @@ class Page {
       await this.send('Input.dispatchMouseEvent', { type, x: box.x, y: box.y, button: 'left', clickCount: 1 });
   }
 
+  async doubleClick(selector) {
+    const box = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; })()`);
+    for (const clickCount of [1, 2])
+      for (const type of ['mousePressed', 'mouseReleased'])
+        await this.send('Input.dispatchMouseEvent', { type, x: box.x, y: box.y, button: 'left', clickCount });
+  }
+
   async key(code, key, keyCode) {
     for (const type of ['keyDown', 'keyUp'])
       await this.send('Input.dispatchKeyEvent', { type, code, key, windowsVirtualKeyCode: keyCode });

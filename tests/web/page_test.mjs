@@ -151,6 +151,33 @@ async function playsWithSound() {
   });
 }
 
+// The query's words reach the program: no soundtrack, and the credits when the show ends. A double
+// click gives full screen and F11 (the program's own key) leaves it.
+async function queryWordsAndFullScreen() {
+  await withPage(site, [], async (page, url) => {
+    await page.goto(url + '?credits&no+audio');
+    await page.waitFor(ready, 30000, 'the page to load');
+    await page.click('#play');
+    await page.waitFor('glimmer.state.frames > 10', 20000, 'frames');
+    await page.doubleClick('#canvas');
+    await page.waitFor('document.fullscreenElement !== null', 5000, 'full screen');
+    // The window takes the screen's size a moment after the switch; the picture follows it.
+    const fitted = await page.waitFor(`(() => { const c = document.getElementById('canvas').getBoundingClientRect();
+      return Math.abs(c.width / c.height - 4 / 3) < 0.01 && (Math.abs(c.width - innerWidth) < 1 || Math.abs(c.height - innerHeight) < 1); })()`,
+    3000).catch(() => false);
+    check(fitted, 'a double click gives full screen, the picture at 4:3 filling it');
+    await page.key('F11', 'F11', 122);
+    await page.waitFor('document.fullscreenElement === null', 5000, 'F11 to leave full screen');
+    check(true, 'F11 leaves full screen');
+    let loudest = 0;
+    for (let i = 0; i < 5; ++i, await sleep(400)) loudest = Math.max(loudest, await page.evaluate('glimmer.audioLevel()'));
+    check(loudest === 0, '?no+audio: no soundtrack');
+    await page.key('Escape', 'Escape', 27);
+    await page.waitFor("glimmer.state.phase === 'ended'", 10000, 'Escape to end the show');
+    check((await page.evaluate(text('notice'))).startsWith('Credits...\nGlimmertide'), '?credits: the credits on the start screen');
+  });
+}
+
 // shot=: the frames at one tick in each scene, held to glimmershot's on the desktop.
 async function shotsMatchTheDesktop() {
   const ticks = [1500, 3600, 6600, 8000, 9800, 11300];
@@ -218,6 +245,7 @@ async function badInput() {
 try {
   await serverAnswersRanges();
   await playsWithSound();
+  await queryWordsAndFullScreen();
   await shotsMatchTheDesktop();
   await badInput();
 } catch (error) {
