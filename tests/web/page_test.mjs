@@ -215,8 +215,9 @@ async function shotsMatchTheDesktop() {
 const kShotLimit = { 1500: 2, 3600: 2, 6600: 45, 8000: 2, 9800: 5, 11300: 2 };
 
 // What the program reports on the page, in the catalogue's words or as the command line would.
-async function reportsOnThePage(name, root, flags, query, click, expected) {
+async function reportsOnThePage(name, root, flags, query, click, expected, beforePage = '') {
   await withPage(root, flags, async (page, url) => {
+    if (beforePage) await page.send('Page.addScriptToEvaluateOnNewDocument', { source: beforePage });
     await page.goto(url + query);
     await page.waitFor(ready, 30000, 'the page to load');
     if (click) await page.click('#play');
@@ -239,6 +240,9 @@ async function badInput() {
   await reportsOnThePage('a cut soundtrack', cutAt('cut', 1000000), [], '', true,
     ['Fatal error!', 'Error - an undefined exception was thrown! Aborting...', 'glimmertide: soundtrack stream failed']);
   await reportsOnThePage('no WebGL', site, ['--disable-webgl'], '', true, ['Fatal error!', "Error - couldn't create RC! Aborting..."]);
+  await reportsOnThePage('no Web Audio', site, [], '', true, ['Fatal error!',
+    'Error - an undefined exception was thrown! Aborting...', 'glimmertide: soundtrack init failed: Web Audio is not available'],
+  'delete window.AudioContext; delete window.webkitAudioContext;');
   await reportsOnThePage('a refused scale', site, [], '?scale=9', true, ['glimmertide: scale=9 is not a scale from 1 to 8']);
 }
 
