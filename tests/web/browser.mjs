@@ -139,16 +139,19 @@ class Page {
   }
 
   // A real click (a user gesture: it lets the page start its sound) at the element's centre.
-  async click(selector) {
-    const box = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+  centre(selector) {
+    return this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
       return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; })()`);
+  }
+
+  async click(selector) {
+    const box = await this.centre(selector);
     for (const type of ['mousePressed', 'mouseReleased'])
       await this.send('Input.dispatchMouseEvent', { type, x: box.x, y: box.y, button: 'left', clickCount: 1 });
   }
 
   async doubleClick(selector) {
-    const box = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-      return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; })()`);
+    const box = await this.centre(selector);
     for (const clickCount of [1, 2])
       for (const type of ['mousePressed', 'mouseReleased'])
         await this.send('Input.dispatchMouseEvent', { type, x: box.x, y: box.y, button: 'left', clickCount });
