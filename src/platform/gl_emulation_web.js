@@ -1,6 +1,20 @@
 // Where emscripten's fixed-function emulation on WebGL answers differently from OpenGL 1.1 as the
 // show uses it (a library linked into the browser build after emscripten's own, so these win).
 mergeInto(LibraryManager.library, {
+  // The emulation starts with a context made by emscripten's own SDL or GLUT; one made through the
+  // html5 API starts it here. GL divides texture coordinates by q (the quad lines' coverage ramps
+  // are projective); the emulation's generated shaders sampled at s and t alone.
+  glimmer_start_gl_emulation__deps: ['$GLImmediate', '$GL'],
+  glimmer_start_gl_emulation: function() {
+    Module.useWebGL = true;
+    GLImmediate.init();
+    var shaderSource = GLctx.shaderSource;
+    GLctx.shaderSource = function(shader, source) {
+      source = source.replace(/texture2D\((u_texUnit\d+), (v_texCoord\d+)\.xy\)/g, 'texture2DProj($1, $2)');
+      return shaderSource.call(this, shader, source);
+    };
+  },
+
   // Hints are only hints: WebGL knows one target and refuses the others with an error.
   glHint: function(target, mode) {
     if (target == 0x8192 /* GL_GENERATE_MIPMAP_HINT */) GLctx.hint(target, mode);
@@ -25,14 +39,33 @@ mergeInto(LibraryManager.library, {
   glShadeModel: function(mode) {},
 
   // WebGL has no smoothed lines to report a width range for; every other query as WebGL answers.
-  glGetFloatv__deps: ['$emscriptenWebGLGet'],
+  glGetFloatv__deps: ['$emscriptenWebGLGet', '$GLImmediate'],
   glGetFloatv: function(name_, p) {
+    if (name_ == 0x0B00 /* GL_CURRENT_COLOR */) {
+      HEAPF32.set(GLImmediate.clientColor, p >> 2);
+      return;
+    }
+    if (name_ == 0x0B03 /* GL_CURRENT_TEXTURE_COORDS */) {
+      HEAPF32.set(GLImmediate.currentTexCoord || [0, 0, 0, 1], p >> 2);
+      return;
+    }
     if (name_ == 0x0B22 /* GL_LINE_WIDTH_RANGE */) {
       HEAPF32[p >> 2] = 1;
       HEAPF32[(p >> 2) + 1] = 1;
       return;
     }
     emscriptenWebGLGet(name_, p, {{{ cDefine('EM_FUNC_SIG_PARAM_F') }}});
+  },
+
+  // The current texture coordinate, likewise; the emulation takes them only between glBegin and glEnd.
+  glTexCoord2f__deps: ['$GLImmediate'],
+  glTexCoord2f: function(u, v) {
+    if (GLImmediate.mode >= 0) {
+      GLImmediate.vertexData[GLImmediate.vertexCounter++] = u;
+      GLImmediate.vertexData[GLImmediate.vertexCounter++] = v;
+      GLImmediate.addRendererComponent(GLImmediate.TEXTURE0, 2, GLctx.FLOAT);
+    }
+    GLImmediate.currentTexCoord = [u, v, 0, 1];
   },
 
   // OpenGL's current colour is the last one set, between glBegin and glEnd too; the emulation kept

@@ -2,7 +2,6 @@
 // emscripten's fixed-function emulation. The canvas holds the picture at its own size; the page
 // scales it to the window at its aspect, with black borders, as full screen does on the desktop.
 #include <GL/gl.h>
-#include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cstdio>
@@ -20,14 +19,8 @@ constexpr const char* kCanvas = "#canvas";
 constexpr uint32_t kDown = 0x100;
 constexpr uint32_t kQuit = 0x200;
 
-// Emscripten's fixed-function emulation starts with a context made by its own SDL or GLUT; one
-// made through the html5 API must start it by hand.
-// clang-format off
-EM_JS(void, startGLEmulation, (), {
-    Module.useWebGL = true;
-    GLImmediate.init();
-});
-// clang-format on
+// Starts emscripten's fixed-function emulation on the context just made (gl_emulation_web.js).
+extern "C" void glimmer_start_gl_emulation();
 
 EMSCRIPTEN_WEBGL_CONTEXT_HANDLE handleOf(void* context) {
     return static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(reinterpret_cast<intptr_t>(context));
@@ -72,7 +65,7 @@ void KWindow::createWindowAndContext(int) {
         raise(errors::couldntCreateRC);
     }
     context_ = reinterpret_cast<void*>(intptr_t(context));
-    startGLEmulation();
+    glimmer_start_gl_emulation();
     // Keys are queued as they come and taken one per frame, as on the desktop; the switch to full
     // screen cannot wait, since the browser allows it only inside the key's own event.
     auto key = [](int type, const EmscriptenKeyboardEvent* e, void* self) -> EM_BOOL {
