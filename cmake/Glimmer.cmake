@@ -53,6 +53,8 @@ if(EMSCRIPTEN)
   add_library(OpenGL::GLU INTERFACE IMPORTED)
   add_compile_options(-fwasm-exceptions)
   add_link_options(-fwasm-exceptions)
+  # Debian's emscripten finds the node modules its linker runs (acorn) there.
+  set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
   return()
 endif()
 
