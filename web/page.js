@@ -288,7 +288,10 @@
     event.stopPropagation();
     play();
   });
-  $('start').addEventListener('click', play);
+  // Anywhere on the start screen plays, but for the shots and their links.
+  $('start').addEventListener('click', (event) => {
+    if (!event.target.closest('#shots')) play();
+  });
   $('again').addEventListener('click', play);
   $('fullscreen').addEventListener('click', (event) => {
     event.stopPropagation();
