@@ -14,7 +14,7 @@ export class Browser {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'glimmer-chromium-'));
     const args = ['--headless', '--no-sandbox', '--remote-debugging-pipe', '--use-angle=swiftshader',
       '--enable-unsafe-swiftshader', '--disable-background-networking', '--disable-component-update',
-      '--disable-sync', '--disable-quic', '--no-first-run', '--no-default-browser-check',
+      '--disable-sync', '--disable-quic', '--no-first-run', '--no-default-browser-check', '--disable-dev-shm-usage',
       '--autoplay-policy=user-gesture-required', '--window-size=1024,768', `--user-data-dir=${profile}`,
       ...extraFlags, 'about:blank'];
     const child = spawn(chromium, args, { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
