@@ -5,23 +5,29 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view query(reinterpret_cast<const char*>(data), size);
-    std::string words = commandLineFromQuery(query);
+    const std::string text = commandLineFromQuery(query);
     // Decoding only ever shortens the text, and a NUL never gets through.
-    if (words.size() > size || words.find('\0') != std::string::npos) std::abort();
+    if (text.size() > size || text.find('\0') != std::string::npos) std::abort();
+    std::vector<std::string> words = queryWords(query);
+    for (const std::string& word : words)
+        if (word.empty() || word.find(' ') != std::string::npos) std::abort();
     takeOutOption(words);
-    takeCodecOption(words);
-    if (std::optional<std::string> scale = takeScaleOption(words)) scaleValue(*scale);
-    if (std::optional<std::string> shot = takeShotOption(words)) {
+    std::string line = commandLineText(words);
+    takeCodecOption(line);
+    takeLinesOption(line);
+    if (std::optional<std::string> scale = takeScaleOption(line)) scaleValue(*scale);
+    if (std::optional<std::string> shot = takeShotOption(line)) {
         for (int tick : shotTicks(*shot))
             if (tick < 0 || tick > 13100) std::abort();
     }
-    framesPerSecondOption(words);
-    soundOption(words);
-    creditsOption(words);
+    framesPerSecondOption(line);
+    soundOption(line);
+    creditsOption(line);
     return 0;
 }

@@ -8,7 +8,14 @@ cd "$build"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   file=glimmertide.avi words=""
   for word in "$@"; do
-    if [[ "${word,,}" == out=* ]]; then file=${word:4}; else words+=" $word"; fi
+    # As the program reads it: out= takes the rest of its word, whatever stands before it stays.
+    lower=${word,,}
+    if [[ $lower == *out=* ]]; then
+      before=${lower%%out=*}
+      file=${word:$((${#before} + 4))} words+=" ${word:0:${#before}}"
+    else
+      words+=" $word"
+    fi
   done
   if [[ "${words,,}" != *video* ]]; then set -- "$@" video; fi
   echo "No display: recording the show to $(realpath -m "$file")" >&2

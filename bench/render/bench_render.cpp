@@ -1,5 +1,6 @@
 // Draws a lit 101 x 101-vertex grid (20,000 triangles) into a hidden 320 x 240 context set up as
-// the window does. CPU work and submission are timed apart, then whole frames.
+// the window does. CPU work and submission are timed apart, then whole frames, their outlines
+// smoothed and 3 pixels wide, natively and as quads.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "math/ktable.h"
+#include "render/lines.h"
 #include "render/mesh_renderer.h"
 #include "render/render.h"
 #include "scene/kscene.h"
@@ -92,14 +94,22 @@ void submission(benchmark::State& state) {
     }
 }
 
+// Arguments: surface mode, hidden lines, outlines as quads (smoothed, 3 pixels wide).
 void wholeFrame(benchmark::State& state) {
     prepare(state);
     if (state.range(1)) enableHiddenLines();
+    useLineWay(state.range(2) ? LineWay::quads : LineWay::native, {255.0f, 255.0f});
+    enableLineSmoothing();
+    setLineWidth(3.0f);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         renderScene(*stage().scene);
         glFinish();
     }
+    state.SetLabel(state.range(2) ? "quads" : "native");
+    useLineWay(LineWay::native, {255.0f, 255.0f});
+    disableLineSmoothing();
+    setLineWidth(1.0f);
     disableHiddenLines();
 }
 
@@ -107,5 +117,11 @@ void wholeFrame(benchmark::State& state) {
 
 BENCHMARK(cpuWork)->Arg(3)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(submission)->Arg(3)->Arg(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(wholeFrame)->Args({3, 0})->Args({5, 0})->Args({5, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeFrame)
+    ->Args({3, 0, 0})
+    ->Args({5, 0, 0})
+    ->Args({5, 1, 0})
+    ->Args({5, 0, 1})
+    ->Args({5, 1, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

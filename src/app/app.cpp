@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "base/debug_server.h"
 #include "base/exception.h"
@@ -79,6 +80,7 @@ void openWindow(const std::string& commandLine, RunState& run) {
         g_table->setResolution(projection::kPictureWidth * usable, projection::kPictureHeight * usable, 32);
         openWindowAtScale(inWindow, g_window->windowMode(), run.scale);
     }
+    Show::chooseLines(run.scale, run.lines, "glimmertide");
     if (run.videoMode) g_window->hide();
 }
 
@@ -169,10 +171,19 @@ int playShow(std::string commandLine, const RunState& settings) {
 int runGlimmertide(int argc, char** argv) {
     // --help and --version open nothing, not even the archive.
     if (answeredInformationRequest(argc, argv, "glimmertide", optionHelp(), "help")) return 0;
-    std::string commandLine = commandLineText(argc, argv);
+    std::vector<std::string> words = commandLineWords(argc, argv);
     RunState run;
-    if (std::string file = takeOutOption(commandLine); !file.empty()) run.videoFile = file;
+    if (std::string file = takeOutOption(words); !file.empty()) run.videoFile = file;
+    std::string commandLine = commandLineText(words);
     run.videoCodec = takeCodecOption(commandLine);
+    if (std::optional<std::string> lines = takeLinesOption(commandLine)) {
+        run.lines = lineWayNamed(*lines);
+        if (!run.lines) {
+            std::fprintf(stderr, "glimmertide: lines=%s is not a way of drawing lines: native or quads\n",
+                         lines->c_str());
+            return 1;
+        }
+    }
     if (std::optional<std::string> scale = takeScaleOption(commandLine)) {
         run.scale = scaleValue(*scale);
         if (!run.scale) {
@@ -183,7 +194,13 @@ int runGlimmertide(int argc, char** argv) {
         run.fitScreen = hdOption(commandLine);
     }
     run.shot = takeShotOption(commandLine);
-    if ((videoOption(commandLine) || run.shot) && !recordingRequestValid(commandLine, run)) return 1;
+    const bool unseen = videoOption(commandLine) || run.shot;
+    if (unseen && !recordingRequestValid(commandLine, run)) return 1;
+    if (std::string reason; !unseen && !KWindow::startDisplayForLiveShow(reason)) {
+        std::fprintf(stderr, "glimmertide: no display to play the show on (%s); 'glimmertide video' records it without one\n",
+                     reason.c_str());
+        return 1;
+    }
     installMessageBoxes();
 
     g_log = new (std::nothrow) DebugServer(11, 0);

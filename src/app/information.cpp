@@ -20,3 +20,8 @@ bool answeredInformationRequest(int argc, char** argv, const char* program, cons
     }
     return false;
 }
+
+int usageError(const char* program, const std::string& problem, const char* usage) {
+    std::fprintf(stderr, "%s: %s\n%s", program, problem.c_str(), usage);
+    return 2;
+}

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -19,25 +20,51 @@ bool contains(std::string_view commandLine, std::string_view word) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The words, each written once: the tests below look for them, --help and the manuals name them.
+constexpr std::string_view kCredits = "credits", kWindow = "window", kVideo = "video", kHd = "hd", kFps = "fps";
+constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
+                                          "no sound", "sound off", "sound=off", "sound=0"};
+constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", kLines = "lines=",
+                             kShot = "shot=";
+
 }  // namespace
 
-std::string commandLineText(int argc, char** argv) {
+std::vector<std::string_view> optionWords() {
+    std::vector<std::string_view> words = {kWindow, kVideo, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines, kShot};
+    words.insert(words.end(), std::begin(kSoundOff), std::end(kSoundOff));
+    return words;
+}
+
+std::vector<std::string> commandLineWords(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+std::string commandLineText(const std::vector<std::string>& words) {
     std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += ' ';
+        text += words[i];
     }
     return text;
 }
 
-bool creditsOption(std::string_view commandLine) { return contains(commandLine, "credits"); }
-bool windowOption(std::string_view commandLine) { return contains(commandLine, "window"); }
-bool videoOption(std::string_view commandLine) { return contains(commandLine, "video"); }
-bool hdOption(std::string_view commandLine) { return contains(commandLine, "hd"); }
+std::string takeOutOption(std::vector<std::string>& words) {
+    std::string file;
+    for (std::string& word : words) {
+        const size_t at = lowerCased(word).find(kOut);
+        if (at == std::string::npos) continue;
+        file = word.substr(at + kOut.size());
+        word.erase(at);
+    }
+    return file;
+}
+
+bool creditsOption(std::string_view commandLine) { return contains(commandLine, kCredits); }
+bool windowOption(std::string_view commandLine) { return contains(commandLine, kWindow); }
+bool videoOption(std::string_view commandLine) { return contains(commandLine, kVideo); }
+bool hdOption(std::string_view commandLine) { return contains(commandLine, kHd); }
 
 bool soundOption(std::string_view commandLine) {
-    static constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
-                                                     "no sound", "sound off", "sound=off", "sound=0"};
     std::string text = lowerCased(commandLine);
     for (std::string_view phrase : kSoundOff)
         if (text.find(phrase) != std::string::npos) return false;
@@ -46,7 +73,7 @@ bool soundOption(std::string_view commandLine) {
 
 std::string framesPerSecondText(std::string_view commandLine) {
     std::string text = lowerCased(commandLine);
-    if (text.find("fps") == std::string::npos) return "";
+    if (text.find(kFps) == std::string::npos) return "";
     // The number is searched from the start of the text, not from "fps".
     size_t at = 0;
     while (at < text.size() && !isDigit(text[at])) ++at;
@@ -84,9 +111,7 @@ std::string takeValueOption(std::string& commandLine, std::string_view word) {
 
 }  // namespace
 
-std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeValueOption(commandLine, "codec=")); }
-
-std::string takeOutOption(std::string& commandLine) { return takeValueOption(commandLine, "out="); }
+std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeValueOption(commandLine, kCodec)); }
 
 namespace {
 
@@ -104,9 +129,11 @@ int hexDigit(char c) {
 
 }  // namespace
 
-std::optional<std::string> takeScaleOption(std::string& commandLine) { return takeOptionalValue(commandLine, "scale="); }
+std::optional<std::string> takeScaleOption(std::string& commandLine) { return takeOptionalValue(commandLine, kScale); }
 
-std::optional<std::string> takeShotOption(std::string& commandLine) { return takeOptionalValue(commandLine, "shot="); }
+std::optional<std::string> takeLinesOption(std::string& commandLine) { return takeOptionalValue(commandLine, kLines); }
+
+std::optional<std::string> takeShotOption(std::string& commandLine) { return takeOptionalValue(commandLine, kShot); }
 
 std::vector<int> shotTicks(std::string_view text) {
     constexpr int kLastTick = 13100;
@@ -143,6 +170,17 @@ std::string commandLineFromQuery(std::string_view query) {
     return text;
 }
 
+std::vector<std::string> queryWords(std::string_view query) {
+    std::vector<std::string> words;
+    const std::string text = commandLineFromQuery(query);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
 int scaleValue(std::string_view text) {
     if (text.size() != 1 || text[0] < '1' || text[0] > '8') return 0;
     return text[0] - '0';
@@ -152,19 +190,32 @@ const char* optionHelp() {
     return "usage: glimmertide [words...]\n"
            "Words are found anywhere in the command line, in any letter case:\n"
            "  window      play in a 324 x 265 window instead of full screen\n"
-           "  video       record the show to glimmertide.avi (hidden window)\n"
-           "  out=NAME    the recording's file; its extension picks the container:\n"
-           "              .avi, .mp4 (H.264, AAC), .mkv (FFV1, FLAC), .webm (VP9, Opus)\n"
+           "  video       record the show into glimmertide.avi; needs no display\n"
+           "  out=NAME    the recording's file: the rest of its command-line word, spaces\n"
+           "              included (\"out=My Videos/show.mkv\" in quotes); the extension picks\n"
+           "              the container: .avi, .mp4, .mkv or .webm\n"
            "  fps N       frame rate of the recording (default 40, at most 1000)\n"
-           "  codec=NAME  video codec of the recording: raw, mjpeg, ffv1 (default without a\n"
-           "              display), huffyuv, mpeg4, h264\n"
+           "  codec=NAME  video codec of the recording, the container's default first:\n"
+           "                .avi   ffv1, raw, mjpeg, huffyuv, mpeg4, h264; sound PCM\n"
+           "                .mp4   h264, mpeg4, mjpeg; sound AAC\n"
+           "                .mkv   ffv1, h264, vp9, mjpeg, mpeg4, huffyuv; sound FLAC\n"
+           "                .webm  vp9; sound Opus\n"
+           "              without it an .avi with a display asks in a box\n"
            "  no sound    play or record without the soundtrack (also: no audio, audio off,\n"
            "              audio=off, audio=0, sound off, sound=off, sound=0)\n"
            "  credits     show the credits at the end\n"
            "  scale=N     draw at N times 320 x 240, N from 1 to 8 (live, recorded)\n"
            "  hd          pick the scale from the screen: the largest that fits it full\n"
            "              screen, or about 80 % of it in a window\n"
-           "  --help      print this text;  --version  print the version\n"
-           "Escape or closing the window ends the show; F11 or Alt+Enter switches between\n"
-           "the window and full screen.\n";
+           "  lines=WAY   draw lines natively (glLineWidth, GL_LINE_SMOOTH) or as quads;\n"
+           "              WAY is native or quads (default: native where the driver draws\n"
+           "              the widest line the show needs, else quads)\n"
+           "  shot=T1,... the browser page's frames at those ticks; refused here, where\n"
+           "              glimmershot --at TICK takes them\n"
+           "  --help      print this text (also: help, -h);  --version  print the version\n"
+           "The live show needs a display; video records without one. Escape, closing the\n"
+           "window or Ctrl-C ends the show (a recording on a terminal asks first); F11 or\n"
+           "Alt+Enter switches between the window and full screen.\n"
+           "GLIMMERTIDE_LINE_WIDTH_LIMIT=W in the environment makes it act as if the graphics\n"
+           "driver drew lines at most W pixels wide.\n";
 }

@@ -1,8 +1,6 @@
 // The recorder's steps: video mode writes every presented frame, with the soundtrack pulled from
 // the decode-only player, into "glimmertide.avi" or the out= file. Ctrl-C (or SIGTERM) stops the
 // recording.
-#include <SDL.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -35,19 +33,12 @@ private:
 std::unique_ptr<SoundtrackCapture> g_capture;
 std::unique_ptr<AviRecorder> g_recorder;
 
-// A box with one button per codec and Cancel; -1 for Cancel or a closed box.
+// A box with one button per codec, the first the Enter button, and Cancel; -1 for Cancel or a
+// closed box.
 int chooseCodecInBox(const std::string& file, const std::vector<std::string>& codecs) {
-    std::vector<SDL_MessageBoxButtonData> buttons;
-    for (size_t i = 0; i < codecs.size(); ++i)
-        buttons.push_back({i == 0 ? Uint32(SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT) : Uint32(0), int(i), codecs[i].c_str()});
-    buttons.push_back({SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, -1, "Cancel"});
     std::string text = "Video codec for " + file + ":\n";
     for (const std::string& c : codecs) text += "\n" + c + " - " + videoCodecLabel(c);
-    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, "Video compression", text.c_str(),
-                                    int(buttons.size()), buttons.data(), nullptr};
-    int chosen = -1;
-    if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
-    return chosen;
+    return chooseInBox("Video compression", text.c_str(), codecs);
 }
 
 RecorderUi recorderUi(const std::string& file) {
@@ -68,8 +59,6 @@ RecorderUi recorderUi(const std::string& file) {
 }  // namespace
 
 bool recordingRequestValid(const std::string& commandLine, const RunState& run) {
-    // Above this the clock's float arithmetic and the recorder's sample counts lose their footing.
-    constexpr int kMaxFramesPerSecond = 1000;
     std::string refusal;
     const ContainerFormat* format = containerFormatFor(run.videoFile);
     if (run.shot)

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "render/lines.h"
+
 class Audio;
 class KWindow;
 
@@ -16,6 +18,7 @@ struct RunState {
     std::string videoFile = "glimmertide.avi";  // from "out=NAME"
     int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
     bool fitScreen = false;  // "hd": the scale comes from the screen
+    std::optional<LineWay> lines;  // from "lines=WAY"; none: chosen from the driver's limits
     // From "shot=T1,T2,...", the browser page's glimmershot: video mode's frames, of which those
     // at or after each tick are shown, and the run ends after the last.
     std::optional<std::string> shot;

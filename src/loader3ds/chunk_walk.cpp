@@ -259,6 +259,10 @@ void ChunkWalk::finishCamera() { currentCamera_ = currentCamera_->appendNext(); 
 
 void ChunkWalk::handleMain() {
     mainChunkId_ = chunkId_;
+    if (!container_.hasMainChunk()) {
+        container_.mainChunkStart_ = int64_t(chunkStart_);
+        container_.mainChunkLength_ = int64_t(chunkLength_);
+    }
     out_.line(4, prefix_, "Reading ", container_.fileName_, "...");
     out_.line(3, prefix_, "Size: ", container_.fileSize_, " bytes.");
     out_.line(kTrace, prefix_, "Main chunk-id: 0x", Hex{uint32_t(mainChunkId_)});

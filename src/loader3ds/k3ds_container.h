@@ -227,6 +227,11 @@ public:
     K3DSContainer& operator=(const K3DSContainer&) = delete;
 
     bool ok() const { return ok_; }
+    // Whether the walk met a main chunk (0x4D4D) at all: a file without one is no 3D Studio file,
+    // though its records come out empty as those of a scene that holds nothing.
+    bool hasMainChunk() const { return mainChunkLength_ >= 0; }
+    // Whether that main chunk claims more bytes than the file holds after its start: a file cut short.
+    bool mainChunkCut() const { return hasMainChunk() && mainChunkStart_ + mainChunkLength_ > fileSize_; }
     const char* getFileName() const { return fileName_.c_str(); }
     int32_t getFileSize() const { return fileSize_; }
     int32_t getMeshCount() const { return meshCount_; }
@@ -262,5 +267,6 @@ private:
     int32_t meshCount_ = 0, lightCount_ = 0;
     std::string fileName_;
     int32_t fileSize_ = 0;
+    int64_t mainChunkStart_ = 0, mainChunkLength_ = -1;  // the first main chunk; length -1: none
     bool ok_ = false;
 };

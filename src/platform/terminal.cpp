@@ -101,6 +101,42 @@ void releaseInterrupts() {
     catching = false;
 }
 
+namespace {
+
+// Ends the process by the signal, as if it had no handler. SDL shows a box on X11 from a child
+// process and waits for it: a process that leads its own job (as a terminal's shell starts it)
+// ends the whole job, so that the box goes with it.
+void endByTheSignal(int signal) {
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signal, &byDefault, nullptr);
+    if (getpgrp() == getpid())
+        kill(0, signal);
+    else
+        raise(signal);
+}
+
+void endOn(int signal, struct sigaction& previous) {
+    struct sigaction endProgram = {};
+    endProgram.sa_handler = endByTheSignal;
+    sigemptyset(&endProgram.sa_mask);
+    sigaction(signal, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) sigaction(signal, &endProgram, nullptr);
+}
+
+}  // namespace
+
+SignalsEndTheProgram::SignalsEndTheProgram() {
+    endOn(SIGINT, previousInterrupt_);
+    endOn(SIGTERM, previousTerminate_);
+}
+
+SignalsEndTheProgram::~SignalsEndTheProgram() {
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+}
+
 bool cancelRequested(int input, std::FILE* out, bool interactive) {
     if (terminations) return true;
     if (interrupts == interruptsSeen) return false;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/exception.h"
+#include "math/projection.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -72,13 +73,17 @@ void keepFreedHeap() {
 }
 
 // Starts SDL's video once per process. Without a display it uses the offscreen driver (EGL), and
-// it falls back to it when the display cannot be opened. Returns false if no driver works.
-bool initVideo() {
+// it falls back to it when the display cannot be opened, unless offscreenFallback is false (a
+// live show, which nobody could watch there). Returns false if no driver works.
+bool initVideo(bool offscreenFallback = true) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     keepFreedHeap();
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("SDL_VIDEODRIVER"))
+    if (!namedDisplay() && !std::getenv("SDL_VIDEODRIVER")) {
+        if (!offscreenFallback) return false;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (!offscreenFallback) return false;
         reportPlatformError("cannot open the display, rendering offscreen");
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -136,7 +141,7 @@ void KWindow::createWindowAndContext(int showFlag) {
 
     // Tries the depth buffers the driver may offer, deepest first. The depth size can decide the
     // window's visual, so each try makes a fresh window.
-    auto create = [&](Uint32 extraFlags) {
+    auto create = [&](Uint32 extraFlags, int width, int height) {
         Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | extraFlags |
                        (showFlag == 1 ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
         Created result = Created::noWindow;
@@ -148,7 +153,7 @@ void KWindow::createWindowAndContext(int showFlag) {
             SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
             SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
             SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-            window_ = SDL_CreateWindow(title_.c_str(), 0, 0, currentWidth_, currentHeight_, flags);
+            window_ = SDL_CreateWindow(title_.c_str(), 0, 0, width, height, flags);
             if (!window_) continue;
             context_ = SDL_GL_CreateContext(window_);
             if (context_) return Created::ok;
@@ -160,8 +165,12 @@ void KWindow::createWindowAndContext(int showFlag) {
     };
 
     if (mode_ == kFullScreen) {
-        // The display keeps its mode: the picture is scaled to the desktop on every swap.
-        bool fullScreen = create(SDL_WINDOW_FULLSCREEN_DESKTOP) == Created::ok;
+        // The display keeps its mode: the picture is scaled to the desktop on every swap. The
+        // size given is the window's when F11 leaves full screen: the one the program opens with
+        // in a window, 324 x 265 to the picture's 320 x 240.
+        const int windowWidth = width_ * projection::kWindowWidth / projection::kPictureWidth;
+        const int windowHeight = height_ * projection::kWindowHeight / projection::kPictureHeight;
+        bool fullScreen = create(SDL_WINDOW_FULLSCREEN_DESKTOP, windowWidth, windowHeight) == Created::ok;
         if (fullScreen && SDL_GL_MakeCurrent(window_, context_) == 0 && createOffscreenTarget()) {
             SDL_ShowCursor(SDL_DISABLE);
             fullScreenNow_ = true;
@@ -177,7 +186,7 @@ void KWindow::createWindowAndContext(int showFlag) {
         }
     }
     if (mode_ == kWindowed) {
-        switch (create(0)) {
+        switch (create(0, currentWidth_, currentHeight_)) {
             case Created::ok: break;
             case Created::noWindow:
                 reportPlatformError("cannot create the window");
@@ -317,6 +326,18 @@ void KWindow::toggleFullScreen() {
     }
     fullScreenNow_ = toFullScreen;
     SDL_ShowCursor(toFullScreen ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool KWindow::startDisplayForLiveShow(std::string& reason) {
+    // SDL_VIDEODRIVER=offscreen asks for drawing without a display by name (tests, timing); SDL
+    // may also end up offscreen by itself when no display driver works.
+    if (initVideo(false) &&
+        (!isOffscreenDriver(SDL_GetCurrentVideoDriver()) || isOffscreenDriver(std::getenv("SDL_VIDEODRIVER"))))
+        return true;
+    const char* display = namedDisplay();
+    reason = display ? std::string("the display '") + display + "' cannot be opened"
+                     : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return false;
 }
 
 bool KWindow::desktopSize(int& width, int& height) {

@@ -48,6 +48,10 @@ public:
     // Between window and full screen, as F11 and Alt+Enter do; the picture itself is unchanged.
     void toggleFullScreen();
 
+    // Starts SDL's video on the display for a live show, without the offscreen fallback recording
+    // uses; false, with the reason, when there is no display to show it on. Drawing offscreen that
+    // SDL_VIDEODRIVER=offscreen asks for by name counts as a display.
+    static bool startDisplayForLiveShow(std::string& reason);
     // The size of the desktop the window opens on, starting SDL's video if needed; false without a
     // display (rendering offscreen).
     static bool desktopSize(int& width, int& height);

@@ -115,3 +115,6 @@ void KWindow::hide() { page::hideCanvas(); }
 void KWindow::toggleFullScreen() { page::toggleFullScreen(); }
 
 bool KWindow::desktopSize(int& width, int& height) { return page::screenSize(width, height); }
+
+// The page's canvas is always there to play on.
+bool KWindow::startDisplayForLiveShow(std::string&) { return true; }

@@ -41,6 +41,8 @@ public:
     static void submitPolygon(KMeshPolygon& polygon, int32_t marker);
     // Per-polygon rejection: with clipping on, all three corners beyond the same boundary.
     static bool clippedAway(const KMesh& mesh, const KMeshPolygon& p);
+    // The polygons of one viewport pass that clipping does not reject: what the pass draws.
+    static int polygonsPassed(const KMesh& mesh);
     // The draw list of one viewport pass, polygon by polygon (submitPolygon).
     static void submitEachPolygon(KMesh& mesh);
     // The draw list of one viewport pass through vertex arrays, pixel for pixel what submitPolygon

@@ -2,6 +2,7 @@
 
 #include "math/ktable.h"
 #include "render/mesh_renderer.h"
+#include "render/render.h"
 #include "render/switches.h"
 #include "scene/kmesh.h"
 #include "scene/view.h"
@@ -117,7 +118,17 @@ void MeshRenderer::renderViewports(KMesh& mesh) {
 
         if (mesh.surfaceMode_ & (kSurfaceEnvironment | kSurfaceTexture)) glEnable(GL_TEXTURE_2D);
         if (!submitOutlines(mesh)) submitEachPolygon(mesh);
+        countPolygons(polygonsPassed(mesh));
     }
+}
+
+// The polygons of one viewport pass that reach GL, whichever way they are submitted.
+int MeshRenderer::polygonsPassed(const KMesh& mesh) {
+    KMeshPolygon* const* list = mesh.visibleList_.data();
+    const int count = mesh.view_->frontCount + mesh.view_->backCount;
+    int passed = 0;
+    for (int i = 0; i < count; ++i) passed += clippedAway(mesh, *list[i]) ? 0 : 1;
+    return passed;
 }
 
 bool MeshRenderer::clippedAway(const KMesh& mesh, const KMeshPolygon& p) {

@@ -10,6 +10,18 @@ RenderSwitches& renderSwitches() {
     return switches;
 }
 
+namespace {
+
+long& drawnCount() {
+    static long count = 0;
+    return count;
+}
+
+}  // namespace
+
+long polygonsDrawn() { return drawnCount(); }
+void countPolygons(long count) { drawnCount() += count; }
+
 void setBrightness(float value) { renderSwitches().brightness = value; }
 float getBrightness() { return renderSwitches().brightness; }
 void enableHiddenLines() { renderSwitches().hiddenLines = true; }

@@ -24,3 +24,9 @@ void enableStretch();
 void disableStretch();
 void setStretch(float x, float y, float z);
 bool stretchEnabled();
+
+// Polygons the scenes have handed to GL so far, counted where they are handed over whatever path
+// they take: every polygon of a mesh's viewport pass that clipping does not reject, and each one a
+// scene draws by itself and counts with countPolygons (the title card). For the render benchmark.
+long polygonsDrawn();
+void countPolygons(long count);

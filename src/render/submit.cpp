@@ -1,6 +1,7 @@
 #include <GL/gl.h>
 
 #include "math/ktable.h"
+#include "render/lines.h"
 #include "render/mesh_renderer.h"
 #include "render/switches.h"
 #include "scene/kmesh.h"
@@ -31,8 +32,32 @@ void submitColour(const Colour& c) {
     glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
-// Maps -1..1 to 0..1: stored texture coordinates (2u - 1, 2v - 1) give back (u, v).
-void submitTexCoord(const Direction& d) { glTexCoord2f((d.x + 1.0f) * 0.5f, (d.y + 1.0f) * 0.5f); }
+// One polygon's glBegin ... glEnd: outlines go through the line renderer, any other primitive
+// straight to GL.
+class Primitive {
+public:
+    explicit Primitive(int32_t mode) : line_(isLinePrimitive(unsigned(mode))) {
+        line_ ? beginLines(unsigned(mode)) : glBegin(GLenum(mode));
+    }
+    ~Primitive() { line_ ? endLines() : glEnd(); }
+    Primitive(const Primitive&) = delete;
+    Primitive& operator=(const Primitive&) = delete;
+
+    void vertex(const Point& p) const { line_ ? lineVertex(vertexX(p), vertexY(p), p.z) : submitVertex(p); }
+    void colour(const Colour& c) const {
+        float rgba[4];
+        colourChannels(c, rgba);
+        line_ ? lineColour(rgba[0], rgba[1], rgba[2], rgba[3]) : glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
+    }
+    // Maps -1..1 to 0..1: stored texture coordinates (2u - 1, 2v - 1) give back (u, v).
+    void texCoord(const Direction& d) const {
+        const float s = (d.x + 1.0f) * 0.5f, t = (d.y + 1.0f) * 0.5f;
+        line_ ? lineTexCoord(s, t) : glTexCoord2f(s, t);
+    }
+
+private:
+    bool line_;
+};
 
 void bindTexture(const unsigned* name) { glBindTexture(GL_TEXTURE_2D, name ? *name : 0); }
 
@@ -111,53 +136,51 @@ void MeshRenderer::submitPolygon(KMeshPolygon& p, int32_t marker) {
     const Direction* const tex[3] = {front ? p.texCoordA : p.texCoordC, p.texCoordB, front ? p.texCoordC : p.texCoordA};
     const Direction* const env[3] = {front ? p.mappingNormalA : p.mappingNormalC, p.mappingNormalB,
                                      front ? p.mappingNormalC : p.mappingNormalA};
-    const GLenum primitive = GLenum(p.renderMode);
-
     switch (s) {
-        case kSurfaceFlat:
+        case kSurfaceFlat: {
             submitColour(*p.colour);
-            glBegin(primitive);
-            for (int k = 0; k < 3; ++k) submitVertex(t[order[k]]);
-            glEnd();
+            const Primitive polygon(p.renderMode);
+            for (int k = 0; k < 3; ++k) polygon.vertex(t[order[k]]);
             break;
-        case kSurfaceGouraud:
-            glBegin(primitive);
+        }
+        case kSurfaceGouraud: {
+            const Primitive polygon(p.renderMode);
             for (int k = 0; k < 3; ++k) {
-                submitColour(*lit[k]);
-                submitVertex(t[order[k]]);
+                polygon.colour(*lit[k]);
+                polygon.vertex(t[order[k]]);
             }
-            glEnd();
             break;
-        case kSurfaceEnvironment:
+        }
+        case kSurfaceEnvironment: {
             bindTexture(p.environmentTexture);
-            glBegin(primitive);
+            const Primitive polygon(p.renderMode);
             for (int k = 0; k < 3; ++k) {
-                submitTexCoord(*env[k]);
-                submitVertex(t[order[k]]);
+                polygon.texCoord(*env[k]);
+                polygon.vertex(t[order[k]]);
             }
-            glEnd();
             break;
+        }
         case kSurfaceTexture:
-        case kSurfaceTexture | kSurfaceFlat:
+        case kSurfaceTexture | kSurfaceFlat: {
             bindTexture(p.texture);
             if (s & kSurfaceFlat) submitColour(*p.colour);
-            glBegin(primitive);
+            const Primitive polygon(p.renderMode);
             for (int k = 0; k < 3; ++k) {
-                submitTexCoord(*tex[k]);
-                submitVertex(t[order[k]]);
+                polygon.texCoord(*tex[k]);
+                polygon.vertex(t[order[k]]);
             }
-            glEnd();
             break;
-        case kSurfaceTexture | kSurfaceGouraud:
+        }
+        case kSurfaceTexture | kSurfaceGouraud: {
             bindTexture(p.texture);
-            glBegin(primitive);
+            const Primitive polygon(p.renderMode);
             for (int k = 0; k < 3; ++k) {
-                submitColour(*lit[k]);
-                submitTexCoord(*tex[k]);
-                submitVertex(t[order[k]]);
+                polygon.colour(*lit[k]);
+                polygon.texCoord(*tex[k]);
+                polygon.vertex(t[order[k]]);
             }
-            glEnd();
             break;
+        }
         default:
             break;  // any other combination draws nothing
     }
@@ -200,40 +223,36 @@ bool MeshRenderer::submitOutlines(KMesh& mesh) {
     }
     if (out == base) return true;
 
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kBatchFloats * sizeof(float), base);
-    glColorPointer(4, GL_FLOAT, kBatchFloats * sizeof(float), base + 3);
+    bindLineArrays({base, kBatchFloats});
     // Each outline keeps its own primitive, and with hidden lines blending changes between each
     // pre-pass and its outline, and a pre-pass may cover the outline before it: per polygon, in
     // order, from one array. A flat colour stays a current colour, not a per-vertex one:
-    // interpolating it (with perspective) can round a channel differently.
-    bool colourArray = false;
-    auto useColourArray = [&](bool on) {
-        if (on == colourArray) return;
-        colourArray = on;
-        on ? glEnableClientState(GL_COLOR_ARRAY) : glDisableClientState(GL_COLOR_ARRAY);
-    };
+    // interpolating it (with perspective) can round a channel differently. Quads of outlines in a
+    // row go to GL together.
+    LineBatch batch;
     int first = 0;
     for (int i = 0; i < count; ++i) {
         const KMeshPolygon& p = *list[i];
         if (clippedAway(mesh, p)) continue;
         if (hidden) {
+            batch.flush();
             glEnable(GL_DEPTH_TEST);
             glDepthFunc(GL_LEQUAL);
             glDisable(GL_BLEND);
-            useColourArray(false);
+            lineColourArray(false);
             glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
             glDrawArrays(GL_TRIANGLES, first, 3);
             glEnable(GL_BLEND);
             first += 3;
         }
-        useColourArray(!flat(p));
+        lineColourArray(!flat(p));
         if (flat(p)) glColor4fv(base + first * kBatchFloats + 3);
-        glDrawArrays(GLenum(p.renderMode), first, 3);
+        if (isLinePrimitive(unsigned(p.renderMode))) drawLineArrays(unsigned(p.renderMode), first, 3);
+        else glDrawArrays(GLenum(p.renderMode), first, 3);
         first += 3;
     }
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    batch.flush();
+    releaseLineArrays();
     // The per-polygon path leaves the last colour it sent current; later stages draw with it.
     glColor4f(last[0], last[1], last[2], last[3]);
     return true;

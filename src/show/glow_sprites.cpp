@@ -28,7 +28,6 @@ constexpr float kHalfSize = float(17 / 2);
 
 void GlowSprites::setUpRadialTexture() {
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_POLYGON_SMOOTH);
     for (int j = 0; j < kRadialSize; ++j) {
         for (int k = 0; k < kRadialSize; ++k) {
             double d = 2.0 * std::sqrt(double((8 - j) * (8 - j) + (8 - k) * (8 - k))) / 16.0;

@@ -14,8 +14,9 @@ public:
     static constexpr float kFall = 0.0015f;
     static constexpr float kMasterFade = 0.0008f;
 
-    // Turns on texturing and polygon smoothing (never turned off again), then makes the radial
-    // texture.
+    // Turns on texturing, then makes the radial texture. Polygon smoothing stays off: many drivers
+    // ignore it (Mesa among them) and the others would soften the sprites' edges, so that they
+    // would look different from one driver to the next.
     void setUpRadialTexture();
     // Textured and blended additively.
     static void glState();

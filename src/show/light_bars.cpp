@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "render/lines.h"
 #include "show/textures.h"
 
 namespace {
@@ -20,13 +21,13 @@ constexpr float kTexChain[LightBars::kCount + 1][2] = {
 
 void LightBars::setUp() { texture_ = makeImageTexture("data/x26.jpg", GL_RGB); }
 
-void LightBars::glState(const ShowState& show) const {
-    glDisable(GL_LINE_SMOOTH);
+void LightBars::glState() const {
+    disableLineSmoothing();
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glLineWidth(show.pixels(1.0f));
+    setLineWidth(1.0f);
     glBindTexture(GL_TEXTURE_2D, texture_);
 }
 
@@ -53,13 +54,13 @@ void LightBars::step(int tick, CueList& cues) {
             alpha_[b] -= kFall * dt;
             if (alpha_[b] <= 0.0f) alpha_[b] = 0.0f;
         }
-        glBegin(GL_LINES);
-        glTexCoord2f(kTexChain[b][0], kTexChain[b][1]);
-        glColor4f(1.0f, 1.0f, 1.0f, alpha_[b]);
-        glVertex3f(kBarX[b], kTop, kDepth);
-        glTexCoord2f(kTexChain[b + 1][0], kTexChain[b + 1][1]);
-        glColor4f(1.0f, 1.0f, 1.0f, alpha_[b]);
-        glVertex3f(kBarX[b], kBottom, kDepth);
-        glEnd();
+        beginLines(GL_LINES);
+        lineTexCoord(kTexChain[b][0], kTexChain[b][1]);
+        lineColour(1.0f, 1.0f, 1.0f, alpha_[b]);
+        lineVertex(kBarX[b], kTop, kDepth);
+        lineTexCoord(kTexChain[b + 1][0], kTexChain[b + 1][1]);
+        lineColour(1.0f, 1.0f, 1.0f, alpha_[b]);
+        lineVertex(kBarX[b], kBottom, kDepth);
+        endLines();
     }
 }

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "show/cue_list.h"
-#include "show/show_state.h"
 
 class LightBars {
 public:
@@ -15,8 +14,8 @@ public:
 
     // Loads the image and makes the light-bar texture.
     void setUp();
-    // Plain blended lines with the light-bar texture.
-    void glState(const ShowState& show) const;
+    // Plain (aliased) blended lines with the light-bar texture.
+    void glState() const;
     void step(int tick, CueList& cues);
 
     float alpha(int bar) const { return alpha_[bar]; }

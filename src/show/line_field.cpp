@@ -8,6 +8,7 @@
 
 #include "math/projection.h"
 #include "math/random.h"
+#include "render/lines.h"
 
 namespace {
 
@@ -99,13 +100,12 @@ void LineField::tintStep(int tick, CueList& tint) {
     }
 }
 
-void LineField::glState(const ShowState& show) {
-    glEnable(GL_LINE_SMOOTH);
+void LineField::glState() {
+    enableLineSmoothing();
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glLineWidth(show.pixels(1.0f));
+    setLineWidth(1.0f);
 }
 
 void LineField::jitterStep(int tick, CueList& jitter) {
@@ -175,7 +175,7 @@ void LineField::draw(const ShowState& show, float brightness) {
     const double scale = show.pixelScale;
     const double textureScaleX = kTextureScaleX / scale, textureScaleY = kTextureScaleY / scale;
     const double tintWidth = 320.0 * scale, tintHeight = 240.0 * scale;
-    glBegin(GL_LINES);
+    beginLines(GL_LINES);
     for (int k = 0; k < count; ++k) {
         const Point& p = points_[k];
         int jx = jitterOffset(amplitude_[kX]);
@@ -184,12 +184,12 @@ void LineField::draw(const ShowState& show, float brightness) {
         // Untinted lines keep whatever colour is current: the scene's last, or the last glow
         // sprite's of the previous frame.
         if (tintOn_) {
-            glColor4f(float(brightness * ((1.0f - f) + f * tint[0] * p.wx / tintWidth)),
+            lineColour(float(brightness * ((1.0f - f) + f * tint[0] * p.wx / tintWidth)),
                       float(brightness * ((1.0f - f) + f * tint[1] * p.wy / tintHeight)),
                       float(brightness * ((1.0f - f) + f * tint[2] * p.wx / tintWidth)), 0.5f);
         }
-        glTexCoord2f(float(p.wx * textureScaleX), float(p.wy * textureScaleY));
-        glVertex3f(p.x + float(jx), p.y + float(jy), p.z + show.depthOffset + float(jz));
+        lineTexCoord(float(p.wx * textureScaleX), float(p.wy * textureScaleY));
+        lineVertex(p.x + float(jx), p.y + float(jy), p.z + show.depthOffset + float(jz));
     }
-    glEnd();
+    endLines();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The line field: every frame a fresh set of random points in a box in front of the camera, drawn
-// as GL_LINES textured with the feedback texture at their own screen positions, so the scene shows
+// as separate lines textured with the feedback texture at their own screen positions, so the scene shows
 // through a flickering web of lines. Density ramp, jitter and tint flash shape it over time.
 #include <array>
 #include <vector>
@@ -38,7 +38,7 @@ public:
     // A colour wash over the lines: rises to 0.95, falls, ends 350 ticks after its cue.
     void tintStep(int tick, CueList& tint);
     // Blended, smoothed lines without depth test.
-    static void glState(const ShowState& show);
+    static void glState();
     // Random per-axis displacement that kicks on each cue and dies away.
     void jitterStep(int tick, CueList& jitter);
     // Generates and projects the points, then draws them with the bound feedback texture. The

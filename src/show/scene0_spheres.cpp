@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "platform/clock.h"
+#include "render/lines.h"
 #include "render/render.h"
 #include "show/scene_common.h"
 
@@ -27,11 +28,10 @@ void Scene0::setUp() {
 }
 
 void Scene0::preFrame() {
-    glEnable(GL_LINE_SMOOTH);
+    enableLineSmoothing();
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     enableHiddenLines();
 }
 
@@ -67,7 +67,7 @@ void Scene0::step(int, CueList& main, CueList& zoom) {
         ++show_.sceneIndex;
         return;
     }
-    glLineWidth(show_.pixels(3.0f));
+    setLineWidth(3.0f);
     if (main.fire()) {
         started_ = true;
         move(currentTicks(), Move::reset);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "platform/clock.h"
+#include "render/lines.h"
 #include "render/render.h"
 #include "show/scene_common.h"
 
@@ -50,7 +51,7 @@ void Scene1::move(int time, Move action) {
     previousTime_ = time;
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_FOG);
-    glLineWidth(show_.pixels(7.0f));
+    setLineWidth(7.0f);
     KScene& s = *scene_;
     if (action == Move::startTurn || action == Move::startRoll) {
         // Back to the start of a flight; fog stays on until a flight move draws.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "render/lines.h"
 #include "render/render.h"
 #include "show/scene_common.h"
 
@@ -31,7 +32,7 @@ void Scene2::preFrame() {
 }
 
 void Scene2::step(int tick, CueList& main, CueList& fade) {
-    glLineWidth(show_.pixels(10.0f));
+    setLineWidth(10.0f);
     if (!called_) {
         called_ = true;
         previous_ = tick;

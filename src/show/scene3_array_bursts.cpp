@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "render/lines.h"
 #include "render/render.h"
 #include "show/scene_common.h"
 
@@ -35,7 +36,7 @@ void Scene3::step(int tick, CueList& cues) {
     }
     float dt = float(tick - previous_);
     previous_ = tick;
-    glLineWidth(show_.pixels(4.0f));
+    setLineWidth(4.0f);
     if (cues.exhausted()) {
         ++show_.sceneIndex;
         return;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "render/lines.h"
 #include "render/render.h"
 #include "show/scene_common.h"
 
@@ -40,7 +41,7 @@ void Scene4::step(int tick, CueList& main, CueList& fade) {
     }
     float dt = float(tick - previous_);
     previous_ = tick;
-    glLineWidth(show_.pixels(7.0f));
+    setLineWidth(7.0f);
     if (main.exhausted()) {
         show_.density = 700;
         ++show_.sceneIndex;

@@ -14,16 +14,13 @@ namespace {
 
 // The current GL context's limits.
 Show::DriverLimits driverLimits() {
-    GLfloat smooth[2] = {1, 1}, aliased[2] = {1, 1};
     GLint texture = 0, renderbuffer = 0, viewport[2] = {0, 0};
-    glGetFloatv(GL_LINE_WIDTH_RANGE, smooth);  // the range of smoothed lines
-    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, aliased);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
     // Without framebuffer objects the frame goes to the window itself: the viewport limits it.
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
     if (glGetError() != GL_NO_ERROR || renderbuffer <= 0) renderbuffer = std::max(viewport[0], viewport[1]);
-    return {smooth[1], aliased[1], texture, renderbuffer, viewport[0], viewport[1]};
+    return {texture, renderbuffer, viewport[0], viewport[1]};
 }
 
 }  // namespace
@@ -39,6 +36,19 @@ Show::Show()
     : scene0_(state_), scene1_(state_), scene2_(state_), scene3_(state_), scene4_(state_), title_(state_) {}
 
 Show::~Show() = default;
+
+void Show::setPixelScale(int scale) {
+    state_.pixelScale = scale;
+    setLinePixelScale(scale);
+}
+
+LineWay Show::chooseLines(int scale, std::optional<LineWay> asked, const char* program) {
+    const LineWidthLimits limits = driverLineWidths(program);
+    const LineWay way = asked.value_or(lineWayFor(kWidestLine * float(scale), limits));
+    useLineWay(way, limits);
+    setLinePixelScale(scale);
+    return way;
+}
 
 void Show::setUp() {
     allocatePointStore();
@@ -150,11 +160,11 @@ void Show::copyFeedback() {
 
 void Show::drawOverlays() {
     lineField_.tintStep(currentTicks(), cues_.tintFlash);
-    LineField::glState(state_);
-    glLineWidth(state_.pixels(state_.overlayLineWidth));
+    LineField::glState();
+    setLineWidth(state_.overlayLineWidth);
     lineField_.jitterStep(currentTicks(), cues_.jitter);
     lineField_.draw(state_, getBrightness());  // the feedback texture is still bound
-    lightBars_.glState(state_);
+    lightBars_.glState();
     lightBars_.step(currentTicks(), cues_.lightBar);
     GlowSprites::glState();
     glowSprites_.step(currentTicks(), cues_.glowSprite, cues_.glowFade);
@@ -165,19 +175,17 @@ int Show::scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const
     const int usable = largestPixelScale(limits, wanted, frameWidth, frameHeight);
     if (usable < wanted)
         std::fprintf(stderr,
-                     "%s: the graphics driver cannot draw scale %d (lines up to %g pixels wide, textures up to %d "
-                     "pixels); drawing at scale %d\n",
-                     program, wanted, double(std::min(limits.smoothLineWidth, limits.aliasedLineWidth)),
-                     limits.textureSize, usable);
+                     "%s: the graphics driver cannot draw scale %d (textures up to %d pixels, viewports up to %d x %d, "
+                     "renderbuffers up to %d); drawing at scale %d\n",
+                     program, wanted, limits.textureSize, limits.viewportWidth, limits.viewportHeight,
+                     limits.renderbufferSize, usable);
     return usable;
 }
 
 int Show::largestPixelScale(const DriverLimits& limits, int wanted, int frameWidth, int frameHeight) {
     int scale = std::clamp(wanted, 1, kMaxPixelScale);
     auto fits = [&](int n) {
-        const float widest = kWidestLine * float(n);
-        return widest <= limits.smoothLineWidth && widest <= limits.aliasedLineWidth &&
-               kFeedbackSize * n <= limits.textureSize && frameWidth * n <= limits.renderbufferSize &&
+        return kFeedbackSize * n <= limits.textureSize && frameWidth * n <= limits.renderbufferSize &&
                frameHeight * n <= limits.renderbufferSize && frameWidth * n <= limits.viewportWidth &&
                frameHeight * n <= limits.viewportHeight;
     };

@@ -4,6 +4,9 @@
 // the visible frame from overlays: the line field textured with that picture, light bars and glow
 // sprites. At pixel scale N every size in pixels is N times as large (the copy N x 256 square).
 #include <memory>
+#include <optional>
+
+#include "render/lines.h"
 
 #include "show/cue_list.h"
 #include "show/glow_sprites.h"
@@ -22,22 +25,28 @@ struct ShowCues {
 
 class Show {
 public:
+    // Scene indices 0 to 4 and the title card at 5; index 6 is the closing pause.
+    static constexpr int kSceneCount = 6;
     static constexpr int kFeedbackSize = 256;
     static constexpr int kDensityCeiling = 700;
     static constexpr int kMaxPixelScale = 8;
     static constexpr float kWidestLine = 10.0f;  // in pixels of the 320 x 240 picture
 
-    // What the driver can draw, for largestPixelScale.
+    // What the driver can draw, for largestPixelScale. Lines are not among them: the line renderer
+    // draws any width itself where the driver cannot.
     struct DriverLimits {
-        float smoothLineWidth, aliasedLineWidth;  // the widest of each range
         int textureSize, renderbufferSize, viewportWidth, viewportHeight;
     };
-    // The largest scale up to wanted at which every line, the feedback texture and a frame of
-    // frameWidth x frameHeight (at scale 1) fit within the limits; at least 1.
+    // The largest scale up to wanted at which the feedback texture and a frame of frameWidth x
+    // frameHeight (at scale 1) fit within the limits; at least 1.
     static int largestPixelScale(const DriverLimits& limits, int wanted, int frameWidth, int frameHeight);
     // largestPixelScale for the current context's limits; when it is below wanted, says so on
     // stderr, as program, once: the caller then opens its window again at that scale.
     static int scaleTheDriverDraws(int wanted, int frameWidth, int frameHeight, const char* program);
+    // Once the window is open at its final scale: lines are drawn the way asked for, or natively
+    // where the current context draws the widest line the show needs at that scale (its limits as
+    // driverLineWidths reads them, warning as program), else as quads. Returns the way.
+    static LineWay chooseLines(int scale, std::optional<LineWay> asked, const char* program);
 
     Show();
     ~Show();
@@ -45,7 +54,7 @@ public:
     Show& operator=(const Show&) = delete;
 
     // The scale the frames are drawn at, 1 to 8; set before setUp.
-    void setPixelScale(int scale) { state_.pixelScale = scale; }
+    void setPixelScale(int scale);
     int feedbackSize() const { return kFeedbackSize * state_.pixelScale; }
 
     // Start-up, once the window and the data archive are open: the line-field point store, the

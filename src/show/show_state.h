@@ -11,11 +11,10 @@ struct ShowState {
     float depthOffset = 20.0f;
     int boxWidth = 100;
     int boxHeight = 100;
-    // Width handed to glLineWidth before the line field is drawn, in pixels of the 320 x 240 picture.
+    // The line field's width, in pixels of the 320 x 240 picture.
     float overlayLineWidth = 3.0f;
 
     // The picture is drawn at pixelScale times 320 x 240: every size measured in pixels is
-    // multiplied by it, every size in world units stays.
+    // multiplied by it (line widths by the line renderer), every size in world units stays.
     int pixelScale = 1;
-    float pixels(float size) const { return size * float(pixelScale); }
 };

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "render/render.h"
 #include "show/textures.h"
 
 namespace {
@@ -56,5 +57,6 @@ void TitleCard::step(int tick, CueList& cues) {
         glVertex3f(c.x, c.y, c.z);
     }
     glEnd();
+    countPolygons(1);
     show_.overlayLineWidth = 2.0f;
 }

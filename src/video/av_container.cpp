@@ -1,10 +1,15 @@
 // The libavformat containers: .mp4 (H.264 and AAC), .mkv (FFV1 and FLAC), .webm (VP9 and Opus).
 // Sound arrives as 44.1 kHz 16-bit stereo and is converted to what the sound encoder takes (a
 // sample format, and 48 kHz for Opus); a queue cuts it into the encoder's frame size.
+//
+// Matroska writes a cluster at least every second. An MP4 is written as fragments of about a
+// second, each playable once it is in the file; on close the fragments are laid out again as one
+// movie with its index first, the file a single pass with +faststart gives.
 #include "video/av_container.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -22,6 +27,9 @@ struct AvFormat {
     const char* audioEncoder;
     int64_t audioBitRate;  // 0: lossless
 };
+
+constexpr const char* kFragmentMicroseconds = "1000000";
+constexpr const char* kClusterMilliseconds = "1000";
 
 constexpr AvFormat avFormats[] = {
     {".mp4", "mp4", "aac", 192000},
@@ -45,6 +53,28 @@ int soundRate(const AVCodec* codec, int wanted) {
     }
     return best;
 }
+
+// libavformat reads a name with a colon as a protocol ("12:30.mp4"); the file protocol takes any.
+std::string fileUrl(const char* path) { return std::string("file:") + path; }
+
+// An output context and its file, released together.
+struct OutputMovie {
+    AVFormatContext* format = nullptr;
+    ~OutputMovie() {
+        if (format && format->pb) avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
+
+struct InputMovie {
+    AVFormatContext* format = nullptr;
+    ~InputMovie() { avformat_close_input(&format); }
+};
+
+struct PacketHolder {
+    AVPacket* packet = av_packet_alloc();
+    ~PacketHolder() { av_packet_free(&packet); }
+};
 
 }  // namespace
 
@@ -76,6 +106,7 @@ int AvContainer::setUp(const char* muxer) {
     if (result < 0) return result;
     packet_ = av_packet_alloc();
     if (!packet_) return AVERROR(ENOMEM);
+    fragmented_ = std::string(muxer) == "mp4";
     const bool globalHeader = (format_->oformat->flags & AVFMT_GLOBALHEADER) != 0;
     video_ = VideoEncoder::open(settings_.codec, settings_.width, settings_.height, settings_.framesPerSecond,
                                 VideoEncoder::Target::container, globalHeader, &result);
@@ -126,10 +157,7 @@ int AvContainer::setUpSound(const char* encoderName, int64_t bitRate) {
 }
 
 int AvContainer::open(const char* path) {
-    av_freep(&format_->url);
-    format_->url = av_strdup(path);  // +faststart reads the file back through its name
-    if (!format_->url) return AVERROR(ENOMEM);
-    const int result = avio_open(&format_->pb, path, AVIO_FLAG_WRITE);
+    const int result = avio_open(&format_->pb, fileUrl(path).c_str(), AVIO_FLAG_WRITE);
     return result < 0 ? result : 0;
 }
 
@@ -137,18 +165,29 @@ int AvContainer::open(const char* path) {
 int AvContainer::start() {
     if (started_) return 0;
     AVDictionary* options = nullptr;
-    // The index goes to the front when the file is closed, so players start before the end arrives.
-    if (std::string(format_->oformat->name) == "mp4") av_dict_set(&options, "movflags", "+faststart", 0);
+    if (fragmented_) {
+        // The movie header waits for the first fragment, so that it carries the edit lists that
+        // hide the encoders' delays; each fragment stands on its own (default_base_moof).
+        av_dict_set(&options, "movflags", "+empty_moov+delay_moov+default_base_moof", 0);
+        av_dict_set(&options, "frag_duration", kFragmentMicroseconds, 0);
+    } else {
+        av_dict_set(&options, "cluster_time_limit", kClusterMilliseconds, 0);
+    }
     const int result = avformat_write_header(format_, &options);
     av_dict_free(&options);
     if (result < 0) return result;
     started_ = true;
+    // MP4 holds even its file type back until the first fragment: its header may be empty.
+    headerLength_ = uint64_t(avio_tell(format_->pb));
     return 0;
 }
 
 int AvContainer::flush() {
     avio_flush(format_->pb);
-    return format_->pb->error;
+    if (format_->pb->error) return format_->pb->error;
+    whole_.length = uint64_t(avio_tell(format_->pb));
+    whole_.frames = whole_.length > headerLength_;
+    return 0;
 }
 
 int AvContainer::writePacket(AVPacket& packet, AVStream* stream, const AVCodecContext& codec) {
@@ -158,6 +197,7 @@ int AvContainer::writePacket(AVPacket& packet, AVStream* stream, const AVCodecCo
     }
     av_packet_rescale_ts(&packet, codec.time_base, stream->time_base);
     packet.stream_index = stream->index;
+    if (stream == audioStream_) lastSoundDuration_ = packet.duration;
     const int result = av_interleaved_write_frame(format_, &packet);
     return result < 0 ? result : 0;
 }
@@ -248,4 +288,62 @@ int AvContainer::close() {
     if (!error) error = trailer < 0 ? trailer : format_->pb->error;
     const int closed = avio_closep(&format_->pb);
     return error ? error : closed;
+}
+
+// The fragments read back packet by packet into a movie written in one pass: the same packets and
+// time stamps give the same edit lists. The fragments forget that the last sound packet is shorter
+// than the others, so it gets back the length the encoder gave it: the sound ends where it did.
+int AvContainer::writeFinalLayout(const char* from, const char* to) {
+    InputMovie in;
+    int result = avformat_open_input(&in.format, fileUrl(from).c_str(), av_find_input_format("mp4"), nullptr);
+    if (result < 0) return result;
+    if (in.format->nb_streams != format_->nb_streams) return AVERROR_INVALIDDATA;
+    OutputMovie out;
+    if ((result = avformat_alloc_output_context2(&out.format, nullptr, "mp4", nullptr)) < 0) return result;
+    for (unsigned i = 0; i < format_->nb_streams; ++i) {
+        AVStream* stream = avformat_new_stream(out.format, nullptr);
+        if (!stream) return AVERROR(ENOMEM);
+        // As stored in the fragments: H.264 as MP4 keeps it, not as the encoder hands it out.
+        if ((result = avcodec_parameters_copy(stream->codecpar, in.format->streams[i]->codecpar)) < 0) return result;
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = in.format->streams[i]->time_base;
+        stream->avg_frame_rate = format_->streams[i]->avg_frame_rate;
+    }
+    out.format->url = av_strdup(fileUrl(to).c_str());  // +faststart reads the file back through it
+    if (!out.format->url) return AVERROR(ENOMEM);
+    if ((result = avio_open(&out.format->pb, out.format->url, AVIO_FLAG_WRITE)) < 0) return result;
+    AVDictionary* options = nullptr;
+    // The index goes to the front, so players start before the end arrives.
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    result = avformat_write_header(out.format, &options);
+    av_dict_free(&options);
+    if (result < 0) return result;
+    if ((result = copyInto(*out.format, *in.format)) < 0) return result;
+    if ((result = av_write_trailer(out.format)) < 0) return result;
+    return avio_closep(&out.format->pb);
+}
+
+int AvContainer::copyInto(AVFormatContext& out, AVFormatContext& in) {
+    PacketHolder packet, lastSound;
+    const int sound = audioStream_ ? audioStream_->index : -1;
+    auto write = [&](AVPacket* p) {
+        av_packet_rescale_ts(p, in.streams[p->stream_index]->time_base, out.streams[p->stream_index]->time_base);
+        p->pos = -1;
+        return av_interleaved_write_frame(&out, p);
+    };
+    int result = 0;
+    while ((result = av_read_frame(&in, packet.packet)) >= 0) {
+        if (packet.packet->stream_index == sound) {
+            // Held back until the next one shows it was not the last.
+            if (lastSound.packet->data && (result = write(lastSound.packet)) < 0) return result;
+            av_packet_move_ref(lastSound.packet, packet.packet);
+        } else if ((result = write(packet.packet)) < 0) {
+            return result;
+        }
+    }
+    if (result != AVERROR_EOF) return result;
+    if (!lastSound.packet->data) return 0;
+    lastSound.packet->duration =
+        av_rescale_q(lastSoundDuration_, audioStream_->time_base, in.streams[sound]->time_base);
+    return write(lastSound.packet);
 }

@@ -19,6 +19,9 @@ public:
     int writeAudio(const uint8_t* samples, uint32_t bytes) override;
     int writeVideo(const uint8_t* bgrBottomUp) override;
     int close() override;
+    Whole whole() const override { return whole_; }
+    bool hasFinalLayout() const override { return fragmented_; }
+    int writeFinalLayout(const char* from, const char* to) override;
 
 private:
     explicit AvContainer(const ContainerSettings& settings);
@@ -31,6 +34,7 @@ private:
     int encodeSound(int count);
     int drainSound();
     int finishSound();
+    int copyInto(AVFormatContext& out, AVFormatContext& in);
 
     ContainerSettings settings_;
     AVFormatContext* format_ = nullptr;
@@ -48,4 +52,8 @@ private:
     int64_t soundPts_ = 0;
     int64_t soundShift_ = 0;  // added to the sound's time stamps (see setUpSound)
     bool started_ = false;
+    bool fragmented_ = false;        // MP4: written as fragments, laid out as one movie on close
+    int64_t lastSoundDuration_ = 0;  // of the last sound packet, in the sound stream's time base
+    uint64_t headerLength_ = 0;
+    Whole whole_;
 };

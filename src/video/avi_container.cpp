@@ -132,3 +132,8 @@ int AviContainer::close() {
     const int closed = writer_.close();
     return error ? error : closed;
 }
+
+Container::Whole AviContainer::whole() const {
+    const uint64_t length = writer_.wholeLength();
+    return {length, writer_.firstChunk() > 0 && length > writer_.firstChunk()};
+}

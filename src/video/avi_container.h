@@ -12,6 +12,7 @@ public:
     int writeAudio(const uint8_t* samples, uint32_t bytes) override;
     int writeVideo(const uint8_t* bgrBottomUp) override;
     int close() override;
+    Whole whole() const override;
 
 private:
     AviContainer(const ContainerSettings& settings, uint64_t riffLimit);

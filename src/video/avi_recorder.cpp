@@ -59,16 +59,22 @@ void AviRecorder::fatal(const char* message, int code, const std::string& detail
 
 void AviRecorder::fatal(const Failure& failure) {
     if (failure.code == 0) fail(failure.message);
-    fatal(failure.message, failure.code);
+    fatal(failure.message, failure.code, failure.detail);
 }
 
 // The file is completed before the box appears: it holds every frame written so far.
 void AviRecorder::fail(const char* text) {
     failed_ = true;
     progress_.finish();
-    closeFile();
-    show(RecorderUi::Box::error, "Error!", text);
+    const Failure closing = closeFile();
+    std::string shown = text;
+    if (!closing.detail.empty()) shown += "\n" + closing.detail;
+    show(RecorderUi::Box::error, "Error!", shown.c_str());
     std::exit(1);
+}
+
+void AviRecorder::note(const std::string& text) {
+    if (ui_.progressOut) std::fprintf(ui_.progressOut, "glimmertide: %s\n", text.c_str());
 }
 
 AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int height, bool sound,
@@ -91,9 +97,19 @@ AviRecorder::AviRecorder(RecorderUi ui, const char* fileName, int width, int hei
     if (!format_) fail(unknownFormatText(fileName).c_str());
     makeContainerFor(chosenCodec(codec));
     if (sound_) allocateCaptureBuffer();
-    if (const int error = container_->open(fileName)) fatal(format_->openFailed, error);
-    fileOpen_ = true;
+    openFile(fileName);
     worker_ = std::thread([this] { workerLoop(); });
+}
+
+void AviRecorder::openFile(const char* fileName) {
+    if (const int error = output_.open(fileName)) fatal(format_->openFailed, error);
+    if (output_.reachedThroughLink())
+        note(std::string(fileName) + " is a link to " + output_.target() + ": the recording goes there");
+    if (const int error = container_->open(output_.path().c_str())) {
+        output_.discard();
+        fatal(format_->openFailed, error);
+    }
+    fileOpen_ = true;
 }
 
 std::string AviRecorder::chosenCodec(const std::string& requested) {
@@ -168,7 +184,38 @@ AviRecorder::Failure AviRecorder::closeFile() {
         if (!failure.message && closed) failure = {format_->videoFailed, closed};
     });
     if (exhausted && !failure.message) failure = outOfMemory();
+    settleFile(failure);
     return failure;
+}
+
+// A recording with a frame in its file takes the target's place, a complete one in its final
+// layout; one cut short by a failure first loses what the failed write left half done. Without a
+// frame the target stays as it was.
+void AviRecorder::settleFile(Failure& failure) {
+    const Container::Whole whole = container_->whole();
+    const bool worthKeeping = failure.message ? whole.frames : framesWritten_ > 0;
+    if (!worthKeeping) {
+        output_.discard();
+        return;
+    }
+    if (failure.message)
+        output_.truncate(whole.length);
+    else if (container_->hasFinalLayout())
+        writeFinalLayout();
+    if (const int error = output_.keep()) {
+        if (!failure.message) failure = {format_->videoFailed, error};
+        failure.detail = "The recording is in " + output_.path();
+    }
+}
+
+// Needs room for a second copy for a moment; without it the file stays as recorded, which plays too.
+void AviRecorder::writeFinalLayout() {
+    const int error = output_.rewrite([this](const std::string& from, const std::string& to) {
+        return container_->writeFinalLayout(from.c_str(), to.c_str());
+    });
+    if (error)
+        note(output_.target() + " stays in the fragments it was recorded in, which play all the same; " +
+             fatalText("laying it out with its index first failed", error));
 }
 
 AviRecorder::Failure AviRecorder::outOfMemory() { return {errors::outOfMemory.getMessage(), 0}; }

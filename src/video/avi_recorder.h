@@ -4,6 +4,10 @@
 // k × sampleRate / fps samples (truncated) have been written, so picture and sound stay aligned to
 // within one sample.
 //
+// The file is written beside its target and takes the target's place when the recording ends with
+// at least one frame in it, also when a write error stopped it; a recording that fails before its
+// first frame leaves the target as it was (see platform/output_file.h).
+//
 // The frame loop only reads the picture back; compressing and writing run on a worker thread one
 // frame behind, so the next frame renders while this one is encoded. A write error is reported at
 // the next frame (or when the file is closed).
@@ -20,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/output_file.h"
 #include "video/avi_writer.h"
 #include "video/container.h"
 #include "video/progress.h"
@@ -56,7 +61,7 @@ struct RecorderUi {
     std::function<int(const std::vector<std::string>& codecs)> chooseCodec;
     // Polled by aborted(): true once the user confirmed stopping the recording.
     std::function<bool()> cancelRequested;
-    std::FILE* progressOut = stderr;  // null: no progress shown
+    std::FILE* progressOut = stderr;  // progress and notes; null: none shown
     bool progressOnTerminal = false;
 };
 
@@ -103,13 +108,20 @@ private:
     // A failure to report: code is an errno or libav code; with code 0 the message is shown as it
     // is (the catalogue's out-of-memory text).
     struct Failure {
+        Failure() = default;
+        Failure(const char* message, int code) : message(message), code(code) {}
         const char* message = nullptr;
         int code = 0;
+        std::string detail;  // a line shown below the message
     };
     static Failure outOfMemory();
     [[noreturn]] void fatal(const Failure& failure);
     [[noreturn]] void fail(const char* text);
     Failure closeFile();
+    void openFile(const char* fileName);
+    void settleFile(Failure& failure);
+    void writeFinalLayout();
+    void note(const std::string& text);
 
     std::string chosenCodec(const std::string& requested);
     void makeContainerFor(const std::string& codec);
@@ -138,6 +150,7 @@ private:
     RecorderLimits limits_;
     const ContainerFormat* format_ = nullptr;
     std::unique_ptr<Container> container_;
+    OutputFile output_;
     bool fileOpen_ = false;
     std::string codec_;
     int framesPerSecond_;

@@ -161,6 +161,7 @@ int AviWriter::writeHeaders() {
     put32(0);
     moviPos_ = pos_;
     putTag("movi");
+    firstChunk_ = pos_;
     riffCount_ = 1;
     started_ = true;
     return error_;
@@ -263,6 +264,7 @@ int AviWriter::flush() {
     if (error_) return error_;
     errno = 0;
     if (std::fflush(file_) != 0) return error_ = lastError();
+    wholeLength_ = pos_;
     return 0;
 }
 

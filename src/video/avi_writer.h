@@ -50,6 +50,10 @@ public:
     int close();
 
     bool isOpen() const { return file_ != nullptr; }
+    // The file's length at the last flush that succeeded, and where the first chunk begins (0
+    // before the headers): a file cut back to wholeLength() plays every chunk it holds.
+    uint64_t wholeLength() const { return wholeLength_; }
+    uint64_t firstChunk() const { return firstChunk_; }
     int riffCount() const { return riffCount_; }
     uint32_t chunkCount(int stream) const { return uint32_t(streams_[stream].totalChunks); }
 
@@ -111,6 +115,8 @@ private:
     uint64_t moviPos_ = 0;  // position of the current 'movi' fourcc
     uint64_t avihPos_ = 0;
     uint64_t odmlReservePos_ = 0;
+    uint64_t wholeLength_ = 0;
+    uint64_t firstChunk_ = 0;
     std::vector<Stream> streams_;
     std::vector<Idx1Entry> idx1_;
     int error_ = 0;

@@ -36,6 +36,12 @@ std::string lowerCased(std::string text) {
 
 bool ContainerFormat::avi() const { return this == &formats[0]; }
 
+std::vector<const ContainerFormat*> containerFormats() {
+    std::vector<const ContainerFormat*> all;
+    for (const ContainerFormat& f : formats) all.push_back(&f);
+    return all;
+}
+
 const ContainerFormat* containerFormatFor(const std::string& fileName) {
     const std::string name = lowerCased(fileName);
     for (const ContainerFormat& f : formats) {
@@ -52,8 +58,15 @@ std::string unknownFormatText(const std::string& fileName) {
 }
 
 std::vector<std::string> containerCodecs(const ContainerFormat& format) {
-    if (format.avi()) return availableVideoCodecs();
     std::vector<std::string> codecs;
+    if (format.avi()) {
+        // The default first, where the codec box puts its Enter button: never 1.7 GB of raw frames.
+        const std::vector<std::string> available = availableVideoCodecs();
+        if (videoCodecAvailable(defaultVideoCodec)) codecs.push_back(defaultVideoCodec);
+        for (const std::string& c : available)
+            if (c != defaultVideoCodec) codecs.push_back(c);
+        return codecs;
+    }
     if (videoCodecAvailable(format.defaultCodec)) codecs.push_back(format.defaultCodec);
     for (const std::string& c : otherCodecs(format))
         if (videoCodecAvailable(c)) codecs.push_back(c);

@@ -2,6 +2,9 @@
 // The file a recording goes into, chosen by its name's extension: the program's own AVI writer
 // makes .avi; libavformat makes .mp4, .mkv and .webm, the formats browsers, phones and video
 // sites play. Nothing touches the file before open(), so a refusal leaves it as it was.
+// Each frame reaches the file before the next one is taken, in pieces that a player can read on
+// their own (AVI chunks, Matroska clusters and MP4 fragments of about a second), so a file cut off
+// at any point plays up to shortly before the cut.
 // Errors are returned as errno values or negative libav codes (0 = fine).
 #include <cstdint>
 #include <memory>
@@ -19,11 +22,14 @@ struct ContainerFormat {
     bool avi() const;
 };
 
+// Every format, .avi first.
+std::vector<const ContainerFormat*> containerFormats();
 // The format for a file name (its extension in any letter case), or null.
 const ContainerFormat* containerFormatFor(const std::string& fileName);
 // "unknown file type of 'x.mov': recordings are .avi, .mp4, .mkv or .webm".
 std::string unknownFormatText(const std::string& fileName);
-// The video codecs this build can put into the format, its default first.
+// The video codecs this build can put into the format, its default first (for AVI the codec
+// used without a display).
 std::vector<std::string> containerCodecs(const ContainerFormat& format);
 // Why codec= cannot go into the format ("" when it can, or when none is named). AVI answers
 // unknown names with its codec menu's refusal, so it always gets "".
@@ -54,6 +60,19 @@ public:
     // What the encoders still hold, then the index: the file is complete and plays to its last
     // frame. Called once.
     virtual int close() = 0;
+
+    // How much of the file is whole: its length after the last write that reached it complete,
+    // and whether a frame lies within that length. After a failed write the rest is cut off.
+    struct Whole {
+        uint64_t length = 0;
+        bool frames = false;
+    };
+    virtual Whole whole() const = 0;
+    // Whether the complete file is laid out differently from the one that survives being cut off
+    // (MP4: its fragments become one movie with the index first, as players expect of a finished
+    // file), and writing that layout of the closed file at from into to.
+    virtual bool hasFinalLayout() const { return false; }
+    virtual int writeFinalLayout(const char* /*from*/, const char* /*to*/) { return 0; }
 };
 
 // Sets up the encoders for format; null with *error set (-1: codec not available) on failure.

@@ -86,6 +86,12 @@ std::vector<std::string> availableVideoCodecs() {
     return names;
 }
 
+std::vector<std::string> knownVideoCodecs() {
+    std::vector<std::string> names;
+    for (const CodecChoice& c : codecChoices) names.push_back(c.name);
+    return names;
+}
+
 bool videoCodecAvailable(const std::string& name) { return findChoice(name) != nullptr; }
 
 const char* videoCodecLabel(const std::string& name) {

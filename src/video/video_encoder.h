@@ -14,6 +14,8 @@ struct AVPacket;
 
 // The codec names the AVI offers, "raw" first. Codecs the installed libavcodec lacks are left out.
 std::vector<std::string> availableVideoCodecs();
+// Every codec name the program knows, whether this build's libavcodec has it or not.
+std::vector<std::string> knownVideoCodecs();
 // The codec used when none is named and nobody can be asked.
 inline constexpr const char* defaultVideoCodec = "ffv1";
 // A short description for the codec menu ("Full Frames" for raw).

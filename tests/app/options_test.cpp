@@ -46,9 +46,36 @@ TEST(Options, FramesPerSecondTakesTheFirstNumberAnywhere) {
 TEST(Options, CommandLineTextJoinsTheArguments) {
     char prog[] = "glimmertide", a[] = "no", b[] = "sound";
     char* argv[] = {prog, a, b};
-    EXPECT_EQ(commandLineText(3, argv), "no sound");
-    EXPECT_FALSE(soundOption(commandLineText(3, argv)));
-    EXPECT_EQ(commandLineText(1, argv), "");
+    EXPECT_EQ(commandLineText(commandLineWords(3, argv)), "no sound");
+    EXPECT_FALSE(soundOption(commandLineText(commandLineWords(3, argv))));
+    EXPECT_EQ(commandLineText(commandLineWords(1, argv)), "");
+    EXPECT_EQ(commandLineText(commandLineWords(0, argv)), "");
+}
+
+TEST(Options, OutTakesTheRestOfItsArgumentBlanksIncluded) {
+    std::vector<std::string> words = {"video", "out=/home/me/My Videos/show 2.mkv", "fps", "5", "no audio"};
+    EXPECT_EQ(takeOutOption(words), "/home/me/My Videos/show 2.mkv");
+    const std::string text = commandLineText(words);
+    EXPECT_EQ(text, "video  fps 5 no audio");
+    EXPECT_EQ(framesPerSecondOption(text), 5) << "the 2 of the file name is no frame rate";
+    EXPECT_FALSE(soundOption(text));
+
+    // What stands before out= in its argument stays a word; the path runs to the argument's end,
+    // so a word quoted together with it belongs to the path.
+    words = {"video OUT=a b.avi fps 9"};
+    EXPECT_EQ(takeOutOption(words), "a b.avi fps 9");
+    EXPECT_EQ(words, std::vector<std::string>{"video "});
+    EXPECT_EQ(framesPerSecondOption(commandLineText(words)), 40);
+
+    words = {"out=first.avi", "window", "Out=second take.mkv"};  // the last one counts
+    EXPECT_EQ(takeOutOption(words), "second take.mkv");
+    EXPECT_EQ(commandLineText(words), " window ");
+
+    words = {"video", "out="};  // an empty name leaves the default file
+    EXPECT_EQ(takeOutOption(words), "");
+    words = {"video", "layout"};
+    EXPECT_EQ(takeOutOption(words), "");
+    EXPECT_EQ(words, (std::vector<std::string>{"video", "layout"}));
 }
 
 TEST(Options, ScaleIsTakenOutBeforeTheFrameRateIsRead) {
@@ -64,6 +91,20 @@ TEST(Options, ScaleIsTakenOutBeforeTheFrameRateIsRead) {
     for (const char* bad : {"", "0", "9", "12", "x", "-2", "2x"}) EXPECT_EQ(scaleValue(bad), 0) << bad;
     EXPECT_TRUE(hdOption("window HD"));
     EXPECT_FALSE(hdOption("window"));
+}
+
+TEST(Options, LinesIsTakenOutBeforeTheOtherWordsAreLookedFor) {
+    std::string line = "video LINES=Quads fps 25";
+    EXPECT_EQ(takeLinesOption(line), "Quads");  // as written: the renderer reads any letter case
+    EXPECT_EQ(line, "video  fps 25");
+    EXPECT_EQ(framesPerSecondOption(line), 25);
+    EXPECT_EQ(takeLinesOption(line), std::nullopt);
+    // The last one counts, and what it held is no word of its own.
+    line = "lines=native window lines=hd";
+    EXPECT_EQ(takeLinesOption(line), "hd");
+    EXPECT_FALSE(hdOption(line));
+    line = "lines=";
+    EXPECT_EQ(takeLinesOption(line), "");
 }
 
 TEST(Options, HdFitsThePictureToTheScreenOrTheWindowTo80PerCent) {
@@ -101,4 +142,16 @@ TEST(Options, AQueryStringGivesTheCommandLinesWords) {
     EXPECT_EQ(commandLineFromQuery("?a%zz"), "a%zz");
     EXPECT_EQ(commandLineFromQuery("?credits%00window"), "credits");
     EXPECT_FALSE(soundOption(commandLineFromQuery("?no+sound")));
+}
+
+TEST(Options, AQueryStringSplitsIntoArgumentsAtBlanks) {
+    EXPECT_TRUE(queryWords("").empty());
+    EXPECT_TRUE(queryWords("?++&%20").empty());
+    EXPECT_EQ(queryWords("?no+audio&&out=a%20b.mkv+shot=100"),
+              (std::vector<std::string>{"no", "audio", "out=a", "b.mkv", "shot=100"}));
+    // So out= takes no more than its own word and leaves the page's shot alone.
+    std::vector<std::string> words = queryWords("?out=x.avi+shot=100");
+    EXPECT_EQ(takeOutOption(words), "x.avi");
+    std::string line = commandLineText(words);
+    EXPECT_EQ(takeShotOption(line), "100");
 }

@@ -49,9 +49,17 @@ struct Outcome {
     std::string out, err;
 };
 
-pid_t spawn(const Scratch& s, const std::vector<std::string>& args) {
+// Changes to the environment the child starts with: NAME=VALUE sets, NAME alone unsets.
+using Environment = std::vector<std::string>;
+
+pid_t spawn(const Scratch& s, const std::vector<std::string>& args, const Environment& environment = {}) {
     pid_t pid = fork();
     if (pid == 0) {
+        for (const std::string& change : environment) {
+            const size_t equals = change.find('=');
+            if (equals == std::string::npos) unsetenv(change.c_str());
+            else setenv(change.substr(0, equals).c_str(), change.substr(equals + 1).c_str(), 1);
+        }
         if (chdir(s.dir.c_str()) != 0) _exit(127);
         if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(127);
         std::vector<char*> argv{const_cast<char*>(kProgram)};
@@ -71,9 +79,12 @@ Outcome finish(const Scratch& s, pid_t pid, std::chrono::seconds limit = std::ch
     return run;
 }
 
-Outcome runProgram(const Scratch& s, const std::vector<std::string>& args) {
-    return finish(s, spawn(s, args));
+Outcome runProgram(const Scratch& s, const std::vector<std::string>& args, const Environment& environment = {}) {
+    return finish(s, spawn(s, args, environment));
 }
+
+// A machine without a display, as a server or an ssh session has it.
+const Environment kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
 
 }  // namespace
 
@@ -106,6 +117,19 @@ TEST(Program, AShotIsThePagesWordAndRefusedHere) {
     EXPECT_EQ(run.err, "glimmertide: shot= is a word of the browser page; glimmershot --at TICK takes a frame here\n");
 }
 
+TEST(Program, AnUnknownWayOfDrawingLinesIsRefusedBeforeAnythingOpens) {
+    Scratch s;  // no archive: the refusal comes first
+    for (const char* value : {"wide", "", "native2"}) {
+        const Outcome run = runProgram(s, {"window", std::string("lines=") + value});
+        EXPECT_EQ(run.status, 1) << value;
+        EXPECT_EQ(run.err, std::string("glimmertide: lines=") + value + " is not a way of drawing lines: native or quads\n");
+    }
+    // A known way goes on, as far as the missing archive.
+    const Outcome run = runProgram(s, {"window", "Lines=QUADS"});
+    EXPECT_EQ(run.status, 255);
+    EXPECT_NE(run.err.find("couldn't read metadata"), std::string::npos);
+}
+
 TEST(Program, HelpAndVersionOpenNothing) {
     Scratch s;  // no archive: answering must not need one
     for (const char* word : {"--help", "help"}) {
@@ -113,6 +137,8 @@ TEST(Program, HelpAndVersionOpenNothing) {
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("no sound"), std::string::npos);
         EXPECT_NE(run.out.find("fps"), std::string::npos);
+        EXPECT_NE(run.out.find("lines=WAY"), std::string::npos);
+        EXPECT_NE(run.out.find("GLIMMERTIDE_LINE_WIDTH_LIMIT"), std::string::npos);
         EXPECT_EQ(run.err, "");
     }
     Outcome run = runProgram(s, {"--version"});
@@ -138,4 +164,48 @@ TEST(Program, QuitRequestEndsTheShowNormally) {
             EXPECT_NE(run.err.find("Credits...\n"), std::string::npos);
         }
     }
+}
+
+TEST(Program, ALiveShowWithoutADisplayStopsAtOnceAndPointsToVideo) {
+    Scratch s;
+    s.copyGeneratedArchive();
+    const std::string advice = "; 'glimmertide video' records it without one\n";
+    const struct {
+        Environment environment;
+        std::string reason;
+    } cases[] = {
+        {kNoDisplay, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+        // SDL asked for a display driver by name still needs a display.
+        {{"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER=x11"}, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+        // A display that points nowhere: SDL would end up offscreen by itself.
+        {{"DISPLAY=:9999", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, "the display ':9999' cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        for (std::vector<std::string> args : {std::vector<std::string>{"window", "no", "audio"},
+                                              std::vector<std::string>{"hd", "credits"}}) {
+            // Within seconds, where the show would run three minutes with nothing to see.
+            const Outcome run = finish(s, spawn(s, args, c.environment), std::chrono::seconds(30));
+            EXPECT_EQ(run.status, 1) << c.reason;
+            EXPECT_NE(run.err.find("glimmertide: no display to play the show on (" + c.reason + ")" + advice),
+                      std::string::npos)
+                << run.err;
+            EXPECT_EQ(run.err.find("Credits..."), std::string::npos) << "nothing ran";
+        }
+    }
+}
+
+TEST(Program, WithoutADisplayVideoRecordsIntoAPathWithBlanks) {
+    Scratch s;
+    s.copyGeneratedArchive();
+    fs::create_directories(s.dir / "with space");
+    const fs::path file = s.dir / "with space" / "x.mkv";
+    const Outcome run = runProgram(s, {"video", "out=" + file.string(), "fps", "5", "no", "audio"}, kNoDisplay);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::ifstream in(file, std::ios::binary);
+    char magic[4] = {};
+    in.read(magic, 4);
+    EXPECT_EQ(std::string(magic, 4), "\x1a\x45\xdf\xa3") << "a Matroska file";
+    EXPECT_GT(fs::file_size(file), 100000u);
+    EXPECT_FALSE(fs::exists(s.dir / "with")) << "no file named after the path's first word";
+    EXPECT_FALSE(fs::exists(s.dir / "glimmertide.avi"));
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support_archive/archive_writer.h"
+#include "support/archive_with_soundtrack.h"
 
 namespace fs = std::filesystem;
 
@@ -39,24 +39,7 @@ protected:
 
     // The generated archive's files with the soundtrack replaced by `soundtrack`, or left out.
     void useArchiveWithSoundtrack(const std::vector<uint8_t>* soundtrack) {
-        std::vector<PackEntry> entries;
-        for (const char* name : {"data/spheres3.3ds", "data/Spiral.3ds", "data/Array.3ds", "data/Arrays.3ds",
-                                 "data/x26.jpg", "data/glimmertide.jpg", "data/glimmertide1.mp3"}) {
-            std::vector<uint8_t> bytes = readFile(fs::path(GLIMMER_BINARY_DIR) / name);
-            ASSERT_FALSE(bytes.empty()) << name;
-            if (std::string(name) == "data/glimmertide1.mp3") {
-                if (!soundtrack) continue;
-                bytes = *soundtrack;
-            }
-            entries.push_back({name, std::move(bytes)});
-        }
-        std::string error;
-        ASSERT_TRUE(writeArchive((dir_ / "Glimmertide.dat").string(), entries, error)) << error;
-    }
-
-    static std::vector<uint8_t> readFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        ASSERT_EQ(writeArchiveWithSoundtrack(dir_ / "Glimmertide.dat", soundtrack), "");
     }
 
     pid_t spawn(const char* audioDriver, std::vector<std::string> args) {
@@ -117,7 +100,7 @@ TEST_F(SoundtrackProgram, NoDeviceEndsInTheUndefinedExceptionWithTheReasonUnless
 // A missing or broken soundtrack in an otherwise complete archive: the stream cannot be made, and
 // the run ends in the undefined-exception box with the decoder's reason, never a crash or hang.
 TEST_F(SoundtrackProgram, MissingOrMalformedSoundtrackEndsInTheUndefinedExceptionWithTheReason) {
-    std::vector<uint8_t> real = readFile(GLIMMER_BINARY_DIR "/data/glimmertide1.mp3");
+    std::vector<uint8_t> real = bytesOfFile(GLIMMER_BINARY_DIR "/data/glimmertide1.mp3");
     ASSERT_GT(real.size(), 3u);
     const std::string text = "ID3 this is not an mp3 at all";
     const struct {

@@ -186,7 +186,7 @@ TEST(Glimmerpack, CreateListCatRoundTrip) {
     EXPECT_EQ(readFile(dir.file("x/x26.jpg")), text(entries[2].data));
 }
 
-TEST(Glimmerpack, ErrorsNameTheReasonAndExitWith1) {
+TEST(Glimmerpack, ErrorsNameTheReasonAndExitWith1UsageErrorsWith2) {
     TempDir dir;
     writeFile(dir.file("a"), "A");
     writeFile(dir.file("nomarker.dat"), "not an archive");
@@ -207,15 +207,30 @@ TEST(Glimmerpack, ErrorsNameTheReasonAndExitWith1) {
         {"create " + dir.file("new.dat") + " -C " + dir.path().string() + " missing", "cannot read"},
         {"create " + dir.file("new.dat") + " 'x@y'", "cannot contain \"@\""},
         {"create " + dir.file("new.dat") + " " + std::string(512, 'n'), "longer than 511"},
-        {"frobnicate " + archive, "usage:"},
-        {"cat " + archive, "usage:"},
-        {"extract " + archive + " -q a", "usage:"},  // an unknown option, not a name
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.substr(0, 100));
         ToolRun run = glimmerpack(dir, c.args);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    // Usage errors: status 2, what was not understood, then the usage.
+    const Case usageErrors[] = {
+        {"", "a command is needed"},
+        {"frobnicate " + archive, "unknown command frobnicate"},
+        {"--frobnicate", "unknown option --frobnicate"},
+        {"list", "list needs an ARCHIVE"},
+        {"list " + archive + " a", "list takes no NAME"},
+        {"cat " + archive, "cat takes one NAME"},
+        {"create " + dir.file("new.dat"), "create needs a NAME"},
+        {"extract " + archive + " -C", "-C needs a DIR"},
+        {"extract " + archive + " -q a", "unknown option -q"},  // an option, not a name
+    };
+    for (const Case& c : usageErrors) {
+        SCOPED_TRACE(c.args.substr(0, 100));
+        ToolRun run = glimmerpack(dir, c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind("glimmerpack: " + c.message + "\nusage:", 0), 0u) << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("new.dat")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("x/a")) && std::filesystem::exists(dir.file("x/b")));

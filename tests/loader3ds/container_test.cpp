@@ -128,6 +128,33 @@ TEST(Container, EmptyChainsAndIndexWalks) {
     EXPECT_FALSE(c.mesh(0).hasGroupTable());
 }
 
+TEST(Container, TellsAFileWithoutAMainChunkFromAnEmptySceneAndACutOne) {
+    Scene s;
+    s.meshes = {fanMesh("a", 3)};
+    const std::vector<uint8_t> whole = write3ds(s);
+    EXPECT_TRUE(Loaded(whole)->hasMainChunk());
+    EXPECT_FALSE(Loaded(whole)->mainChunkCut());
+
+    // Cut anywhere, even right behind the main chunk's header: a scene, but cut short.
+    for (size_t size : {size_t(6), whole.size() / 2, whole.size() - 1}) {
+        Loaded cut(std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)));
+        EXPECT_TRUE(cut->hasMainChunk()) << size;
+        EXPECT_TRUE(cut->mainChunkCut()) << size;
+    }
+    // A main chunk that holds nothing is a scene with nothing in it.
+    Loaded nothing(std::vector<uint8_t>{0x4D, 0x4D, 6, 0, 0, 0});
+    EXPECT_TRUE(nothing->hasMainChunk());
+    EXPECT_FALSE(nothing->mainChunkCut());
+    // Records come out empty for any bytes; only these hold no main chunk at all.
+    for (const std::vector<uint8_t>& bytes : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x4D},
+                                              std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'}}) {
+        Loaded none(bytes);
+        EXPECT_FALSE(none->hasMainChunk()) << bytes.size();
+        EXPECT_FALSE(none->mainChunkCut());
+        EXPECT_EQ(none->getMeshCount(), 0);
+    }
+}
+
 TEST(Container, IntegrityCheckListsEveryGroupOfEveryRecord) {
     Scene s;
     Mesh a = fanMesh("a", 3);

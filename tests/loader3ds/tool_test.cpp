@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 
@@ -52,4 +54,31 @@ TEST(Glimmer3ds, SummaryTraceAndErrors) {
     EXPECT_EQ(run("").status, 2);
     EXPECT_EQ(run("summary --verbose").status, 2);  // an unknown option, not a file
     EXPECT_EQ(run("--help").status, 0);
+}
+
+TEST(Glimmer3ds, AFileWithoutAMainChunkIsRefusedAnEmptySceneIsNot) {
+    const std::string dir = ::testing::TempDir();
+    auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir + name, std::ios::binary) << bytes;
+        return dir + name;
+    };
+    // A JPEG (the show's own texture) and an empty file: no scene at all.
+    for (const std::string& file : {std::string(GLIMMER_BINARY_DIR "/data/x26.jpg"), write("empty.3ds", "")}) {
+        ToolRun refused = run("summary " + file);
+        EXPECT_EQ(refused.status, 1) << file;
+        EXPECT_EQ(refused.out, "glimmer3ds: " + file + " holds no 3DS main chunk (0x4D4D): it is no 3D Studio scene\n");
+    }
+    // A main chunk that holds nothing is an empty scene, said as it is.
+    const std::string nothing = write("nothing.3ds", std::string("MM\x06\0\0\0", 6));
+    ToolRun empty = run("summary " + nothing);
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.out.rfind("{\n  \"file\": \"" + nothing + "\",\n  \"size\": 6,\n  \"meshes\": [],", 0), 0u) << empty.out;
+    // A scene cut short keeps what was read, with a warning.
+    std::ifstream in(kCube, std::ios::binary);
+    const std::string cube((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string cut = write("-cut.3ds", cube.substr(0, cube.size() / 2));
+    ToolRun warned = run("trace -- " + cut);  // "--": a name that starts with "-"
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_NE(warned.out.find("glimmer3ds: warning: " + cut + " is cut short"), std::string::npos) << warned.out;
+    EXPECT_EQ(run("summary " + kCube).out.find("warning"), std::string::npos);
 }

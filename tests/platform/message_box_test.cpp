@@ -37,7 +37,16 @@ TEST(MessageBox, NoDisplayNamedMeansNoBoxes) {
     unsetenv("WAYLAND_DISPLAY");
     setenv("SDL_VIDEODRIVER", "x11", 1);
     EXPECT_FALSE(boxesCanBeShown());
+    EXPECT_EQ(namedDisplay(), nullptr);
+    setenv("DISPLAY", "", 1);  // an empty name, as DISPLAY= leaves it, names no display
+    setenv("WAYLAND_DISPLAY", "wayland-1", 1);
+    EXPECT_STREQ(namedDisplay(), "wayland-1");
+    setenv("WAYLAND_DISPLAY", "", 1);
+    EXPECT_EQ(namedDisplay(), nullptr);
+    EXPECT_FALSE(boxesCanBeShown());
+    unsetenv("WAYLAND_DISPLAY");
     setenv("DISPLAY", ":99", 1);
+    EXPECT_STREQ(namedDisplay(), ":99");
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     EXPECT_FALSE(boxesCanBeShown());
     if (display) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");

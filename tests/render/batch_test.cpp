@@ -1,11 +1,13 @@
 // The outline batch draws what the per-polygon path draws, pixel for pixel, and leaves the same
-// current colour: both paths run on the same prepared mesh and their frames are compared whole.
+// current colour: both paths run on the same prepared mesh and their frames are compared whole,
+// with native lines and with quads (whose batch goes to GL in fewer draws).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
+#include "render/lines.h"
 #include "render/mesh_renderer.h"
 #include "render/render.h"
 #include "render/render_fixture.h"
@@ -39,8 +41,8 @@ Frame draw(KMesh& mesh, Submit submit) {
     rendertest::clearFrame();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_LINE_SMOOTH);
-    glLineWidth(3.0f);
+    enableLineSmoothing();
+    setLineWidth(3.0f);
     glDisable(GL_DEPTH_TEST);
     glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
     submit(mesh);
@@ -59,11 +61,14 @@ TEST_F(RenderTest, OutlineBatchDrawsWhatEachPolygonDraws) {
         int surfaceMode, renderMode;
         bool hidden, twoSided;
     };
+    for (const LineWay way : {LineWay::native, LineWay::quads})
     for (const Case c : {Case{3, 2, true, false}, Case{5, 2, true, false}, Case{5, 2, false, false},
                          Case{5, 2, false, true}, Case{5, 1, false, true}, Case{5, 2, true, true},
                          Case{3, 1, true, true}}) {
-        SCOPED_TRACE(::testing::Message() << "surface " << c.surfaceMode << ", render " << c.renderMode
-                                          << (c.hidden ? ", hidden lines" : "") << (c.twoSided ? ", two-sided" : ""));
+        SCOPED_TRACE(::testing::Message() << lineWayName(way) << ", surface " << c.surfaceMode << ", render "
+                                          << c.renderMode << (c.hidden ? ", hidden lines" : "")
+                                          << (c.twoSided ? ", two-sided" : ""));
+        useLineWay(way, {255.0f, 255.0f});
         mesh.setSurfaceMode(c.surfaceMode);
         mesh.setRenderMode(c.renderMode);
         mesh.setTwoSided(c.twoSided);
@@ -87,6 +92,9 @@ TEST_F(RenderTest, OutlineBatchDrawsWhatEachPolygonDraws) {
         EXPECT_TRUE(each.rgba == batch.rgba) << "the frames differ";
         for (int i = 0; i < 4; ++i) EXPECT_EQ(each.colour[i], batch.colour[i]) << "current colour channel " << i;
     }
+    useLineWay(LineWay::native, {255.0f, 255.0f});
+    disableLineSmoothing();
+    setLineWidth(1.0f);
 }
 
 TEST_F(RenderTest, TexturedAndUnhiddenFlatPolygonsAreLeftToThePerPolygonPath) {

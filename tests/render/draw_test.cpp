@@ -97,6 +97,29 @@ TEST_F(RenderTest, HiddenLinePrepassHidesOutlinesBehindNearerPolygons) {
     EXPECT_GT(brightestNear(nearEdge[0], nearEdge[1], 1, kRed), 200) << "a polygon's own outline stays";
 }
 
+TEST_F(RenderTest, PolygonsAreCountedAsDrawnWhicheverWayTheyGo) {
+    Scene s;
+    s.materials = {flat("Red", {255, 0, 0})};
+    // One triangle in view and one behind the camera, which draws nothing.
+    s.meshes = {triangle("seen", 5, 0, "Red"), triangle("behind", 5, -100, "Red")};
+    auto scene = load(s);
+    for (int i = 0; i < 2; ++i) {
+        scene->getMesh(i).setRenderMode(2);
+        scene->getMesh(i).setSurfaceMode(2);
+    }
+    long before = polygonsDrawn();
+    renderScene(*scene);  // a flat outline without hidden lines: polygon by polygon
+    EXPECT_EQ(polygonsDrawn() - before, 1);
+    before = polygonsDrawn();
+    enableHiddenLines();
+    renderScene(*scene);  // with its hidden-line pre-pass: through the vertex arrays
+    disableHiddenLines();
+    EXPECT_EQ(polygonsDrawn() - before, 1) << "the pre-pass is part of drawing the polygon";
+    before = polygonsDrawn();
+    countPolygons(2);  // what a scene draws by itself
+    EXPECT_EQ(polygonsDrawn() - before, 2);
+}
+
 class TexturedDraw : public RenderTest {
 protected:
     // A filled square facing the camera, textured green with a blue environment map.
@@ -158,7 +181,9 @@ TEST_F(TexturedDraw, BrightnessZeroDrawsBlack) {
 
 TEST_F(TexturedDraw, ForcedClippingDrawsTheSamePicture) {
     auto scene = square();
+    const long before = polygonsDrawn();
     const auto plain = centreAfter(*scene, 16);
+    EXPECT_EQ(polygonsDrawn() - before, 2) << "textured polygons count one by one";
     EXPECT_EQ(scene->getMesh(0).getVisibility(), MeshRenderer::kInside);
     scene->getMesh(0).forceClipping();
     const auto forced = centreAfter(*scene, 16);

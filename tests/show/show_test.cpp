@@ -79,7 +79,7 @@ TEST_F(PauseTest, OverlayPassLeavesTheStateTheNextFrameInherits) {
     EXPECT_EQ(GLuint(bound), show.glowSprites().radialTexture());
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_LINE_SMOOTH));
-    EXPECT_TRUE(glIsEnabled(GL_POLYGON_SMOOTH));
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_SMOOTH));
 }
 
 // The whole set-up from the generated archive.
@@ -122,24 +122,19 @@ TEST_F(ShowTest, FrameThatFindsTheMainListExhaustedCopiesTheClearedPicture) {
     }
 }
 
-TEST(PixelScale, TheLargestScaleTheDriverDrawsKeepsEveryLineWide) {
-    const Show::DriverLimits roomy{255, 255, 16384, 16384, 16384, 16384};
+TEST(PixelScale, TheLargestScaleTheDriverDrawsFitsTexturesAndFrames) {
+    const Show::DriverLimits roomy{16384, 16384, 16384, 16384};
     EXPECT_EQ(Show::largestPixelScale(roomy, 12, 324, 265), 8);
     EXPECT_EQ(Show::largestPixelScale(roomy, 0, 324, 265), 1);
-    // The widest line is 10 pixels at scale 1: smoothed lines up to 39.9 allow scale 3, aliased
-    // lines up to 10 only scale 1.
-    Show::DriverLimits lines = roomy;
-    lines.smoothLineWidth = 39.9f;
-    EXPECT_EQ(Show::largestPixelScale(lines, 8, 324, 265), 3);
-    lines = roomy;
-    lines.aliasedLineWidth = 10.0f;
-    EXPECT_EQ(Show::largestPixelScale(lines, 8, 324, 265), 1);
     Show::DriverLimits texture = roomy;
     texture.textureSize = 1024;  // the feedback texture is 256 pixels a side at scale 1
     EXPECT_EQ(Show::largestPixelScale(texture, 8, 324, 265), 4);
     Show::DriverLimits frame = roomy;
     frame.renderbufferSize = 2048;  // 324 x 6 fits, 324 x 7 does not
     EXPECT_EQ(Show::largestPixelScale(frame, 8, 324, 265), 6);
+    frame = roomy;
+    frame.viewportHeight = 1060;  // 265 x 4
+    EXPECT_EQ(Show::largestPixelScale(frame, 8, 324, 265), 4);
 }
 
 }  // namespace

@@ -18,13 +18,14 @@ TEST(CodecOption, IsTakenOutBeforeTheOtherWordsAreRead) {
     EXPECT_EQ(takeCodecOption(line), "");
     EXPECT_EQ(line, "video fps 30");
 
-    line = "video out=Show.mp4 codec=ffv1 fps 25";  // the file name keeps its letter case
-    EXPECT_EQ(takeOutOption(line), "Show.mp4");
+    std::vector<std::string> words = {"video", "out=Show.mp4", "codec=ffv1", "fps", "25"};
+    EXPECT_EQ(takeOutOption(words), "Show.mp4");  // the file name keeps its letter case
+    line = commandLineText(words);
     EXPECT_EQ(takeCodecOption(line), "ffv1");
     EXPECT_EQ(framesPerSecondOption(line), 25) << "the 4 of mp4 is no frame rate";
-    line = "window out=video.mkv";
-    EXPECT_EQ(takeOutOption(line), "video.mkv");
-    EXPECT_FALSE(videoOption(line));
+    words = {"window", "out=video.mkv"};
+    EXPECT_EQ(takeOutOption(words), "video.mkv");
+    EXPECT_FALSE(videoOption(commandLineText(words)));
 
     line = "video codec=";  // an empty name is taken out too, and asks like no name
     EXPECT_EQ(takeCodecOption(line), "");

@@ -59,8 +59,12 @@ TEST(Containers, EachExtensionGivesItsStreamsWithEveryFrameAndSample) {
             EXPECT_EQ(all["audio"]["duration_ts"], std::to_string(c.samples));
             EXPECT_GE(audio.size(), c.samples * 4);
             EXPECT_LT(audio.size(), (c.samples + 1024) * 4);
+            // Written in fragments, closed as one movie: the index first, the duration in it.
             const std::vector<uint8_t> bytes = readFile(file);
             EXPECT_LT(offsetOf(bytes, "moov"), offsetOf(bytes, "mdat")) << "+faststart puts the index first";
+            EXPECT_EQ(offsetOf(bytes, "moof"), bytes.size()) << "no fragment is left";
+            EXPECT_EQ(runCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'"),
+                      "0.800000\n");
         } else {
             ASSERT_EQ(audio.size(), c.samples * 4);
         }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -41,9 +42,11 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    pid_t start(const std::vector<std::string>& args) {
+    // inChild runs in the child before the program starts (limits, signal dispositions).
+    pid_t start(const std::vector<std::string>& args, const std::function<void()>& inChild = {}) {
         const pid_t pid = fork();
         if (pid == 0) {
+            if (inChild) inChild();
             if (chdir(dir.c_str()) != 0) _exit(127);
             if (!freopen("/dev/null", "r", stdin) || !freopen("err.txt", "w", stderr)) _exit(127);
             setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -63,7 +66,9 @@ protected:
         run.err.assign(std::istreambuf_iterator<char>(in), {});
         return run;
     }
-    Outcome runProgram(const std::vector<std::string>& args) { return wait(start(args)); }
+    Outcome runProgram(const std::vector<std::string>& args, const std::function<void()>& inChild = {}) {
+        return wait(start(args, inChild));
+    }
 
     std::filesystem::path dir;
     std::string avi;

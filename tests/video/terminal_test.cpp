@@ -117,6 +117,32 @@ TEST(CancelTerminal, OnlyTheTerminalsForegroundIsAsked) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the foreground is not asked, 2: a background job is asked";
 }
 
+// Held while a box waits: SIGINT and SIGTERM end the program even while the recording catches
+// them; afterwards they are caught again. A signal the process was started with ignored stays so.
+TEST(SignalsEndTheProgramDeathTest, WhileHeldSignalsEndTheProgram) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                terminal::catchInterrupts();
+                { terminal::SignalsEndTheProgram boxClosedAgain; }
+                std::raise(signal);
+                if (!terminal::cancelRequested(-1, stderr, false)) std::exit(3);  // caught and counted
+                terminal::SignalsEndTheProgram whileABoxWaits;
+                std::raise(signal);
+                std::exit(0);
+            },
+            ::testing::KilledBySignal(signal), "");
+    }
+    EXPECT_EXIT(
+        {
+            std::signal(SIGINT, SIG_IGN);
+            terminal::SignalsEndTheProgram whileABoxWaits;
+            std::raise(SIGINT);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST(CancelTerminate, SigtermCancelsWithoutAsking) {
     // Last in this program: a caught SIGTERM stays counted for the rest of the process.
     terminal::catchInterrupts();

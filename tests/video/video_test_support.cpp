@@ -90,6 +90,8 @@ int streamCount(const std::string& file) {
     return std::atoi(out.c_str());
 }
 
+int decodedFrames(const std::string& file) { return std::atoi(probeStream(file, "v:0")["nb_read_frames"].c_str()); }
+
 std::string decodeErrors(const std::string& file) {
     return runCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null - 2>&1");
 }
@@ -102,6 +104,11 @@ std::vector<uint8_t> decodedAudio(const std::string& file) {
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 uint32_t le32(const std::vector<uint8_t>& b, uint64_t o) {

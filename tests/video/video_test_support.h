@@ -47,6 +47,8 @@ std::map<std::string, std::string> probeStream(const std::string& file, const st
 // Every stream's fields at once, indexed by codec_type ("video", "audio"), plus the stream count.
 std::map<std::string, std::map<std::string, std::string>> probeAll(const std::string& file, int* streams);
 int streamCount(const std::string& file);
+// The video frames ffprobe reads from the file (0 when it reads none).
+int decodedFrames(const std::string& file);
 // What `ffmpeg -v error` prints while decoding the whole file (empty when it decodes cleanly).
 std::string decodeErrors(const std::string& file);
 // The decoded audio as 16-bit little-endian stereo bytes.
@@ -59,6 +61,7 @@ struct RiffChunk {
     uint32_t size;
 };
 std::vector<uint8_t> readFile(const std::string& path);
+std::string readText(const std::string& path);
 // Every chunk in file order (lists as "LIST:<type>"/"RIFF:<type>", then their contents).
 std::vector<RiffChunk> walkRiff(const std::vector<uint8_t>& bytes);
 uint32_t le32(const std::vector<uint8_t>& bytes, uint64_t offset);

@@ -4,13 +4,15 @@
 //   glimmer3ds trace FILE                     every log line of the load, in order
 //   glimmer3ds summary|trace --archive FILE.dat NAME
 //
-// Exit status 0, or 1 with a message on stderr when the file cannot be read, 2 for bad usage
-// (an unknown option among them: FILE and NAME cannot start with "-").
+// Exit status 0, or 1 with a message on stderr when the file cannot be read or holds no 3DS main
+// chunk, 2 for bad usage (an unknown option among them: a FILE or NAME that starts with "-" goes
+// after "--").
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/debug_server.h"
 #include "base/exception.h"
@@ -28,7 +30,9 @@ constexpr const char* kUsage =
     "  trace    prints every log line of the load (all levels), as the debug log would hold them\n"
     "\n"
     "FILE is read from disk; with --archive, NAME is looked up in the data archive FILE.dat\n"
-    "(by full or base name, ignoring letter case).\n";
+    "(by full or base name, ignoring letter case). \"--\" ends the options, for a FILE or NAME\n"
+    "that starts with \"-\". A file without a 3DS main chunk is refused (status 1); one whose\n"
+    "main chunk runs past its end is read as far as it goes, with a warning.\n";
 
 // ---- JSON ----
 
@@ -221,18 +225,35 @@ int fail(const std::string& message) {
     return 1;
 }
 
+int usage(const std::string& problem) { return usageError("glimmer3ds", problem, kUsage); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv, "glimmer3ds", kUsage)) return 0;
-    const bool archive = argc == 5 && !std::strcmp(argv[2], "--archive");
-    const char* file = archive ? argv[4] : argc == 3 ? argv[2] : "";
-    if (argc < 3 || (argc != 3 && !archive) || file[0] == '-' ||
-        (std::strcmp(argv[1], "summary") != 0 && std::strcmp(argv[1], "trace") != 0)) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (argc < 2) return usage("a command is needed");
+    const std::string command = argv[1];
+    if (command != "summary" && command != "trace")
+        return usage((command[0] == '-' ? "unknown option " : "unknown command ") + command);
+    const char* archive = nullptr;
+    std::vector<const char*> files;
+    bool options = true;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--archive") {
+            if (++i >= argc) return usage("--archive needs FILE.dat");
+            archive = argv[i];
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            return usage("unknown option " + arg);
+        } else {
+            files.push_back(argv[i]);
+        }
     }
-    const bool trace = !std::strcmp(argv[1], "trace");
+    if (files.size() != 1) return usage(command + (archive ? " takes one NAME" : " takes one FILE"));
+    const char* file = files[0];
+    const bool trace = command == "trace";
 
     // Tracing listens to every level; a summary listens to nothing, as the program does.
     DebugServer log(trace ? 0 : 11, 0);
@@ -245,13 +266,19 @@ int main(int argc, char** argv) {
     installDebugServer(log);
     try {
         FileServer files(log, 200);
-        if (archive) files.openArchive(argv[3]);
+        if (archive) files.openArchive(archive);
         K3DSContainer container(file, files, log);
         if (!container.ok()) {
             ExceptionType error = errors::couldntReadFile;
             error.setArgument(file);
             return fail(error.text());
         }
+        // The loader makes an empty scene of anything; only a main chunk makes it a scene file.
+        if (!container.hasMainChunk())
+            return fail(std::string(file) + " holds no 3DS main chunk (0x4D4D): it is no 3D Studio scene");
+        if (container.mainChunkCut())
+            std::fprintf(stderr, "glimmer3ds: warning: %s is cut short: its main chunk runs past the end of the file\n",
+                         file);
         if (!trace) std::fputs(summary(container).c_str(), stdout);
     } catch (const ExceptionType& error) {
         return fail(error.text());

@@ -3,7 +3,6 @@
 // on every run and machine; nothing depends on the clock, the locale or unseeded randomness.
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -23,10 +22,7 @@ const char* kUsage =
     "DIR/data/, packed into DIR/Glimmertide.dat. The output is the same, byte for byte, on every\n"
     "run and machine.\n";
 
-int usage() {
-    std::fputs(kUsage, stderr);
-    return 2;
-}
+int usage(const std::string& problem) { return usageError("glimmergen", problem, kUsage); }
 
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::filesystem::create_directories(path.parent_path());
@@ -39,8 +35,14 @@ void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t
 
 int main(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv, "glimmergen", kUsage)) return 0;
-    if (argc != 3 || std::strcmp(argv[1], "--out") != 0) return usage();
-    const std::filesystem::path dir = argv[2];
+    std::filesystem::path dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--out" && i + 1 < argc) dir = argv[++i];
+        else if (arg == "--out") return usage("--out needs a DIR");
+        else return usage((arg[0] == '-' ? "unknown option " : "unexpected argument ") + arg);
+    }
+    if (dir.empty()) return usage("--out DIR is needed");
     auto started = std::chrono::steady_clock::now();
     try {
         Content content = generateContent([](const std::string& line) { std::printf("glimmergen: %s\n", line.c_str()); });

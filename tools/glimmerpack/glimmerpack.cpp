@@ -43,10 +43,7 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int usage() {
-    std::fputs(kUsage, stderr);
-    return 1;
-}
+int usage(const std::string& problem) { return usageError("glimmerpack", problem, kUsage); }
 
 // ARCHIVE [-C DIR] NAME... ; "--" ends the options.
 struct Arguments {
@@ -55,8 +52,9 @@ struct Arguments {
     std::vector<std::string> names;
 };
 
-bool parseArguments(int argc, char** argv, bool allowDir, Arguments& out) {
-    if (argc < 3) return false;
+// What is wrong with the arguments, or "" when nothing is.
+std::string parseArguments(int argc, char** argv, bool allowDir, Arguments& out) {
+    if (argc < 3) return std::string(argv[1]) + " needs an ARCHIVE";
     out.archive = argv[2];
     bool options = true;
     for (int i = 3; i < argc; ++i) {
@@ -64,15 +62,15 @@ bool parseArguments(int argc, char** argv, bool allowDir, Arguments& out) {
         if (options && arg == "--") {
             options = false;
         } else if (options && allowDir && arg == "-C") {
-            if (++i >= argc) return false;
+            if (++i >= argc) return "-C needs a DIR";
             out.dir = argv[i];
         } else if (options && arg.size() > 1 && arg[0] == '-') {
-            return false;  // an unknown option; a NAME that starts with "-" goes after "--"
+            return "unknown option " + arg;  // a NAME that starts with "-" goes after "--"
         } else {
             out.names.push_back(arg);
         }
     }
-    return true;
+    return "";
 }
 
 bool readWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
@@ -101,7 +99,7 @@ bool openArchive(const std::string& path, FileServer::Archive& archive) {
 }
 
 int create(const Arguments& args) {
-    if (args.names.empty()) return usage();
+    if (args.names.empty()) return usage("create needs a NAME");
     std::vector<PackEntry> entries;
     for (const std::string& name : args.names) {
         if (std::string problem = archiveNameProblem(name); !problem.empty()) return fail(problem + ": " + name);
@@ -137,7 +135,7 @@ bool readEntry(const FileServer::Archive& archive, const std::string& name, File
 }
 
 int cat(const Arguments& args) {
-    if (args.names.size() != 1) return usage();
+    if (args.names.size() != 1) return usage("cat takes one NAME");
     FileServer::Archive archive;
     FileData data;
     int32_t size = 0;
@@ -148,7 +146,7 @@ int cat(const Arguments& args) {
 }
 
 int extract(const Arguments& args) {
-    if (args.names.empty()) return usage();
+    if (args.names.empty()) return usage("extract needs a NAME");
     FileServer::Archive archive;
     if (!openArchive(args.archive, archive)) return 1;
     for (const std::string& name : args.names) {
@@ -170,14 +168,15 @@ int extract(const Arguments& args) {
 
 int main(int argc, char** argv) {
     if (answeredInformationRequest(argc, argv, "glimmerpack", kUsage)) return 0;
-    if (argc < 3) return usage();
-    std::string command = argv[1];
+    if (argc < 2) return usage("a command is needed");
+    const std::string command = argv[1];
+    if (command != "create" && command != "list" && command != "cat" && command != "extract")
+        return usage((command[0] == '-' ? "unknown option " : "unknown command ") + command);
     Arguments args;
-    bool withDir = command == "create" || command == "extract";
-    if (!parseArguments(argc, argv, withDir, args)) return usage();
+    const bool withDir = command == "create" || command == "extract";
+    if (std::string problem = parseArguments(argc, argv, withDir, args); !problem.empty()) return usage(problem);
     if (command == "create") return create(args);
-    if (command == "list") return args.names.empty() ? list(args) : usage();
+    if (command == "list") return args.names.empty() ? list(args) : usage("list takes no NAME");
     if (command == "cat") return cat(args);
-    if (command == "extract") return extract(args);
-    return usage();
+    return extract(args);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@
 #include "headless_show.h"
 #include "platform/data_folder.h"
 #include "png_image.h"
-#include "polygon_count.h"
+#include "render/render.h"
 #include "sheet.h"
 #include "show/show.h"
 
@@ -29,16 +30,18 @@ struct Options {
     std::string sheet;
     int average = 1;
     int scale = 1;
+    std::optional<LineWay> lines;  // none: as the program chooses
 };
 
 const char* kUsage =
-    "usage: glimmershot [--data FILE] [--fps N] [--scale N] [--at T1,T2,... | --every N]\n"
-    "                   [--average N] [--out DIR] [--sheet FILE.png]\n"
+    "usage: glimmershot [--data FILE] [--fps N] [--scale N] [--lines native|quads]\n"
+    "                   [--at T1,T2,... | --every N] [--average N] [--out DIR] [--sheet FILE.png]\n"
     "\n"
     "Plays the show headless, frame by frame as video mode does, and writes chosen frames as PNG.\n"
     "  --data FILE     the data archive (default: Glimmertide.dat here, else the installed one)\n"
     "  --fps N         frames per second of the show's clock (default 40)\n"
     "  --scale N       draw at N times 320 x 240, N from 1 to 8 (default 1)\n"
+    "  --lines WAY     draw lines natively or as quads (default: as the program chooses)\n"
     "  --at T1,T2,...  the first frame at or after each tick, as DIR/atTTTTT.png\n"
     "  --every N       every Nth frame, as DIR/frameNNNNN.png\n"
     "  --average N     each chosen frame as the mean of it and the N - 1 frames after it\n"
@@ -46,12 +49,10 @@ const char* kUsage =
     "  --sheet FILE    the chosen frames on one contact sheet\n"
     "Without --out or --sheet it renders the whole show, then the floor of any frame (clear,\n"
     "feedback copy, read back, swap) as often, and prints both frame rates and the most polygons\n"
-    "each scene draws in one frame.\n";
+    "each scene draws in one frame.\n"
+    "GLIMMERTIDE_LINE_WIDTH_LIMIT=W acts as if the driver drew lines at most W pixels wide.\n";
 
-int usage(const char* problem) {
-    std::fprintf(stderr, "glimmershot: %s\n%s", problem, kUsage);
-    return 2;
-}
+int usage(const std::string& problem) { return usageError("glimmershot", problem, kUsage); }
 
 bool parseInt(const char* text, int& value) {
     char* end = nullptr;
@@ -82,7 +83,7 @@ int parse(int argc, char** argv, Options& o) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto need = [&](const char* name) {
-            if (!value) usage((std::string(name) + " needs a value").c_str());
+            if (!value) usage(std::string(name) + " needs a value");
             return value != nullptr;
         };
         if (!std::strcmp(arg, "--data")) {
@@ -97,6 +98,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!need(arg)) return 2;
             if (!parseInt(value, o.scale) || o.scale < 1 || o.scale > 8)
                 return usage("--scale takes a whole number from 1 to 8");
+        } else if (!std::strcmp(arg, "--lines")) {
+            if (!need(arg)) return 2;
+            o.lines = lineWayNamed(value);
+            if (!o.lines) return usage("--lines takes native or quads");
         } else if (!std::strcmp(arg, "--at")) {
             if (!need(arg)) return 2;
             if (!parseTicks(value, o.at)) return usage("--at takes ticks separated by commas");
@@ -114,10 +119,16 @@ int parse(int argc, char** argv, Options& o) {
             if (!need(arg)) return 2;
             o.sheet = value;
         } else {
-            return usage((std::string("unknown option ") + arg).c_str());
+            return usage(std::string("unknown option ") + arg);
         }
     }
     if (!o.at.empty() && o.every) return usage("--at and --every exclude each other");
+    const bool capturing = !o.out.empty() || !o.sheet.empty();
+    if (capturing && o.at.empty() && !o.every) return usage("--out and --sheet need --at or --every");
+    // The benchmark writes nothing: frames asked for without a place to go are a mistake.
+    if (!capturing && !o.at.empty()) return usage("--at needs --out or --sheet");
+    if (!capturing && o.every) return usage("--every needs --out or --sheet");
+    if (!capturing && o.average > 1) return usage("--average needs --out or --sheet");
     return 0;
 }
 
@@ -135,7 +146,7 @@ struct Pending {
 
 // Writes the chosen frames (each the mean of --average frames from it on); returns the exit status.
 int capture(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale, o.lines);
     std::vector<Thumbnail> chosen;
     std::vector<Pending> pending;
     size_t nextAt = 0;
@@ -184,7 +195,6 @@ int capture(const Options& o) {
                      double(pending.front().tick));
     for (const Pending& p : pending)
         if (!emit(p)) return 1;
-    if (nextAt < at.size()) std::fprintf(stderr, "glimmershot: the show ended before tick %d\n", at[nextAt]);
     if (!o.sheet.empty()) {
         std::string error;
         if (!writePng(o.sheet, contactSheet(chosen), &error)) {
@@ -193,26 +203,29 @@ int capture(const Options& o) {
         }
         std::printf("%s\n", o.sheet.c_str());
     }
-    return 0;
+    // Ticks past the end get no picture, and the run is no success.
+    for (size_t i = nextAt; i < at.size(); ++i)
+        std::fprintf(stderr, "glimmershot: the show ended before tick %d\n", at[i]);
+    return nextAt < at.size() ? 1 : 0;
 }
 
 // Renders the whole show and discards it, then runs the floor loop for as many frames.
 int benchmark(const Options& o) {
-    HeadlessShow run(o.data.c_str(), o.fps, o.scale);
-    // Per scene index: the most polygons drawn in one frame, and that frame's tick.
-    constexpr int kStages = 7;
-    long most[kStages] = {};
-    float mostAt[kStages] = {};
+    HeadlessShow run(o.data.c_str(), o.fps, o.scale, o.lines);
+    // Per scene: the most polygons drawn in one frame, and that frame's tick.
+    constexpr int kScenes = Show::kSceneCount;
+    long most[kScenes] = {};
+    float mostAt[kScenes] = {};
     auto start = std::chrono::steady_clock::now();
     int frames = 0;
     for (;;) {
         const int scene = run.show().state().sceneIndex;
-        const long before = outlinePolygonsDrawn();
+        const long before = polygonsDrawn();
         if (!run.nextFrame()) break;
         (void)run.readBack();
         ++frames;
-        const long drawn = outlinePolygonsDrawn() - before;
-        if (scene >= 0 && scene < kStages && drawn > most[scene]) {
+        const long drawn = polygonsDrawn() - before;
+        if (scene >= 0 && scene < kScenes && drawn > most[scene]) {
             most[scene] = drawn;
             mostAt[scene] = run.frameTick();
         }
@@ -222,13 +235,14 @@ int benchmark(const Options& o) {
     for (int i = 0; i < frames; ++i) run.floorFrame();
     const double floorSeconds = secondsSince(start);
     const double showFps = frames / showSeconds, floorFps = frames / floorSeconds;
+    std::printf("lines: %s, scale %d\n", lineWayName(run.lines()), run.scale());
     std::printf("show:  %d frames in %.2f s, %.1f frames per second\n", frames, showSeconds, showFps);
     std::printf("floor: %d frames in %.2f s, %.1f frames per second (clear, feedback copy, read back, swap)\n",
                 frames, floorSeconds, floorFps);
     std::printf("the show renders at %.2f of the floor's rate\n", showFps / floorFps);
-    for (int scene = 0; scene < kStages; ++scene)
-        std::printf("scene %d: at most %ld polygons drawn in one frame (tick %.0f)\n", scene, most[scene],
-                    double(mostAt[scene]));
+    for (int scene = 0; scene < kScenes; ++scene)
+        std::printf("scene %d: at most %ld polygon%s drawn in one frame (tick %.0f)\n", scene, most[scene],
+                    most[scene] == 1 ? "" : "s", double(mostAt[scene]));
     return 0;
 }
 
@@ -248,7 +262,6 @@ int main(int argc, char** argv) {
         }
     }
     const bool capturing = !o.out.empty() || !o.sheet.empty();
-    if (capturing && o.at.empty() && !o.every) return usage("--out and --sheet need --at or --every");
     try {
         return capturing ? capture(o) : benchmark(o);
     } catch (const ExceptionType& error) {

@@ -25,7 +25,8 @@ struct HeadlessShow::Parts {
     }
 };
 
-HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond, int pixelScale)
+HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond, int pixelScale,
+                           std::optional<LineWay> lines)
     : parts_(std::make_unique<Parts>(pixelScale)), framesPerSecond_(framesPerSecond), scale_(pixelScale) {
     installFileServer(parts_->files);
     parts_->files.openArchive(archivePath);
@@ -37,6 +38,7 @@ HeadlessShow::HeadlessShow(const char* archivePath, float framesPerSecond, int p
         parts_->table.setResolution(projection::kPictureWidth * scale_, projection::kPictureHeight * scale_, 32);
         parts_->openWindow(scale_);
     }
+    lines_ = Show::chooseLines(scale_, lines, "glimmershot");
     parts_->window.hide();
     parts_->show.setPixelScale(scale_);
     parts_->show.setUp();

@@ -3,8 +3,10 @@
 // scale), the clock never started, the show's own start-up and frame, and after every presented
 // frame the clock set as video mode sets it.
 #include <memory>
+#include <optional>
 
 #include "math/projection.h"
+#include "render/lines.h"
 
 #include "png_image.h"
 
@@ -16,8 +18,10 @@ public:
     static constexpr int kHeight = projection::kPictureHeight;
 
     // Opens the archive, the window and every scene at the pixel scale (1 to 8; lowered, with a
-    // line on stderr, where the driver cannot draw it); errors of the data raise ExceptionType.
-    HeadlessShow(const char* archivePath, float framesPerSecond, int pixelScale = 1);
+    // line on stderr, where the driver cannot draw it), with lines drawn the way asked for or, by
+    // default, as the program chooses; errors of the data raise ExceptionType.
+    HeadlessShow(const char* archivePath, float framesPerSecond, int pixelScale = 1,
+                 std::optional<LineWay> lines = std::nullopt);
     ~HeadlessShow();
     HeadlessShow(const HeadlessShow&) = delete;
     HeadlessShow& operator=(const HeadlessShow&) = delete;
@@ -30,6 +34,7 @@ public:
     // The picture of the frame just presented, top row first: its lower-left scale x 320 x 240.
     RgbImage readBack() const;
     int scale() const { return scale_; }
+    LineWay lines() const { return lines_; }
     int width() const { return kWidth * scale_; }
     int height() const { return kHeight * scale_; }
 
@@ -43,6 +48,7 @@ private:
     std::unique_ptr<Parts> parts_;
     float framesPerSecond_;
     int scale_;
+    LineWay lines_ = LineWay::native;
     int frames_ = 0;
     float clock_ = 0.0f;
     float frameTick_ = 0.0f;
