@@ -4,6 +4,8 @@ BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 CLANG_BUILD ?= build-clang
 FUZZ_BUILD  ?= build-fuzz
+WEB_BUILD   ?= build-web
+WEB_PORT    ?= 8040
 ARGS        ?= window
 FUZZ_SECONDS ?= 60
 PREFIX      ?= /usr/local
@@ -14,7 +16,7 @@ OWN   := -G Ninja -DGLIMMER_WERROR=ON
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 .PHONY: all deps build build-asan build-clang build-fuzz run test test-regular test-asan \
-        test-clang test-fuzz test-full fuzz bench install package clean
+        test-clang test-fuzz test-full fuzz bench install package clean web serve-web test-web
 
 all: build
 
@@ -46,6 +48,27 @@ build-clang: deps $(CLANG_BUILD)/build.ninja
 build-fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD)
 
+# The page: the program compiled with emscripten, its libraries from their Debian sources (kept in
+# $(WEB_BUILD)/deps once built), and the desktop build's data archive, in $(WEB_BUILD)/site.
+$(WEB_BUILD)/build.ninja:
+	emcmake cmake -S . -B $(WEB_BUILD) $(OWN) -DCMAKE_BUILD_TYPE=Release \
+	  -DGLIMMER_WEB_DEPS=$(abspath $(WEB_BUILD))/deps -DGLIMMER_ARCHIVE=$(abspath $(BUILD))/Glimmertide.dat \
+	  $(CMAKE_FLAGS)
+
+# Debian's emscripten finds its node modules (acorn) there.
+web: export NODE_PATH := /usr/share/nodejs
+web: deps $(BUILD)/build.ninja
+	@scripts/install-deps.sh scripts/web-packages.txt
+	@scripts/build-web-deps.sh $(WEB_BUILD)/deps
+	cmake --build $(BUILD) --target glimmertide_data
+	@$(MAKE) --no-print-directory $(WEB_BUILD)/build.ninja
+	cmake --build $(WEB_BUILD)
+	@echo "The page is $(WEB_BUILD)/site; make serve-web serves it."
+
+# Serves the page on loopback (with range requests) until Ctrl-C.
+serve-web: web
+	@node scripts/serve-web.mjs $(WEB_BUILD)/site $(WEB_PORT)
+
 run: build
 	@scripts/run-show.sh $(BUILD) $(ARGS)
 
@@ -64,20 +87,26 @@ test-clang: build-clang
 test-fuzz: build-fuzz
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) 0
 
+# The page in headless Chromium: played with sound, its shots held to glimmertide's frames, bad input.
+test-web: build web
+	@scripts/install-deps.sh scripts/web-test-packages.txt
+	node tests/web/page_test.mjs $(WEB_BUILD)/site $(BUILD)
+
 # The whole show played live in real time (with sound, under xvfb): minutes of wall time, so it
 # stays out of `make test`.
 test-full: build
 	ctest --test-dir $(BUILD) --output-on-failure -L full
 
 # The README's test command: the regular suite, the same tests under ASan + UBSan, the clang
-# Release build, and the fuzz targets on their corpora.
-test: test-regular test-asan test-clang test-fuzz
+# Release build, the fuzz targets on their corpora, and the page in a browser.
+test: test-regular test-asan test-clang test-fuzz test-web
 
 fuzz: build-fuzz
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZERS)
 
-bench: build
-	@scripts/run-benchmarks.sh $(BUILD)
+bench: build web
+	@scripts/install-deps.sh scripts/web-test-packages.txt
+	@scripts/run-benchmarks.sh $(BUILD) $(WEB_BUILD)/site
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -88,4 +117,4 @@ package: build
 	@scripts/make-package.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD) $(WEB_BUILD)

@@ -15,6 +15,13 @@ if(GLIMMER_LIBFUZZER)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(EMSCRIPTEN)
+  # The page's libraries, compiled to WebAssembly by scripts/build-web-deps.sh (`make web`).
+  set(GLIMMER_WEB_DEPS "" CACHE PATH "The folder scripts/build-web-deps.sh built the page's libraries into")
+  set(ENV{PKG_CONFIG_PATH} "${GLIMMER_WEB_DEPS}/lib/pkgconfig")
+  # They live outside emscripten's sysroot, where its toolchain would look only.
+  set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
+endif()
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
@@ -38,6 +45,18 @@ function(glimmer_test name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${props})
 endfunction()
+
+if(EMSCRIPTEN)
+  # The browser build: emscripten supplies GL (WebGL through its fixed-function emulation) and
+  # GLU, and C++ exceptions are WebAssembly's own.
+  add_library(OpenGL::GL INTERFACE IMPORTED)
+  add_library(OpenGL::GLU INTERFACE IMPORTED)
+  add_compile_options(-fwasm-exceptions)
+  add_link_options(-fwasm-exceptions)
+  # Debian's emscripten finds the node modules its linker runs (acorn) there.
+  set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
+  return()
+endif()
 
 # Libraries every GL-facing subsystem shares. libGL (not libOpenGL) so that the compatibility
 # profile's immediate mode resolves through the same dispatch under GLX and EGL.

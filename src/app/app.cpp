@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "math/projection.h"
 #include "platform/clock.h"
 #include "platform/data_folder.h"
+#include "platform/frame_loop.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "show/show.h"
@@ -84,7 +86,7 @@ void openWindow(const std::string& commandLine, RunState& run) {
 
 void startUp(const std::string& commandLine, RunState& run) {
     run.soundOn = soundOption(commandLine);
-    run.videoMode = videoOption(commandLine);
+    run.videoMode = videoOption(commandLine) || run.shot.has_value();
     if (run.fitScreen) run.scale = screenScale(windowed(commandLine, run));
     g_table = new KTable(65536, projection::kPictureWidth * run.scale, projection::kPictureHeight * run.scale, 32,
                          projection::kFov);
@@ -114,15 +116,15 @@ bool recordVideoFrame(RunState& run) {
     return true;
 }
 
-void runFrames(RunState& run) {
+// One turn of the frame loop; false when the loop ends.
+bool runFrame(RunState& run) {
     KWindow& window = *g_window;
-    while (!window.quitRequested()) {
-        if (run.soundOn && !run.videoMode) keepClockWithSoundtrack();
-        if (!renderShowFrame()) break;  // the end cue: nothing more of this frame is done
-        window.pumpMessages();
-        window.swapBuffers();
-        if (run.videoMode && !recordVideoFrame(run)) break;
-    }
+    if (window.quitRequested()) return false;
+    if (run.soundOn && !run.videoMode) keepClockWithSoundtrack();
+    if (!renderShowFrame()) return false;  // the end cue: nothing more of this frame is done
+    window.pumpMessages();
+    window.swapBuffers();
+    return !run.videoMode || recordVideoFrame(run);
 }
 
 void shutDown(const std::string& commandLine, RunState& run) {
@@ -133,6 +135,35 @@ void shutDown(const std::string& commandLine, RunState& run) {
     if (run.soundOn) endSoundtrack();
     g_window->close();
     if (creditsOption(commandLine)) showMessageBox("Credits...", kCredits, BoxIcon::information);
+}
+
+// Start-up, the frames and shutdown, each in the entry point's catch region: an error ends the run
+// with -1 once reported. The platform drives the frames (the browser between its own events), so
+// what they share lives on the heap.
+int playShow(std::string commandLine, const RunState& settings) {
+    struct Playing {
+        std::string commandLine;
+        RunState run;
+        int status = 0;
+    };
+    auto playing = std::make_shared<Playing>(Playing{std::move(commandLine), settings});
+    auto guarded = [](const std::function<void()>& body) {
+        return runCatchingErrors(*g_exceptions, body, [] {
+            if (g_window) g_window->close();
+        });
+    };
+    if (int status = guarded([&] { startUp(playing->commandLine, playing->run); }); status != 0) return status;
+    return runFrameLoop(
+        !playing->run.videoMode,
+        [playing, guarded] {
+            bool more = false;
+            playing->status = guarded([&] { more = runFrame(playing->run); });
+            return more;
+        },
+        [playing, guarded] {
+            if (playing->status != 0) return playing->status;
+            return guarded([&] { shutDown(playing->commandLine, playing->run); });
+        });
 }
 
 }  // namespace
@@ -163,8 +194,10 @@ int runGlimmertide(int argc, char** argv) {
     } else {
         run.fitScreen = hdOption(commandLine);
     }
-    if (videoOption(commandLine) && !recordingRequestValid(commandLine, run)) return 1;
-    if (std::string reason; !videoOption(commandLine) && !KWindow::startDisplayForLiveShow(reason)) {
+    run.shot = takeShotOption(commandLine);
+    const bool unseen = videoOption(commandLine) || run.shot;
+    if (unseen && !recordingRequestValid(commandLine, run)) return 1;
+    if (std::string reason; !unseen && !KWindow::startDisplayForLiveShow(reason)) {
         std::fprintf(stderr, "glimmertide: no display to play the show on (%s); 'glimmertide video' records it without one\n",
                      reason.c_str());
         return 1;
@@ -182,16 +215,7 @@ int runGlimmertide(int argc, char** argv) {
     installOutOfMemoryHandler();
     g_log->setThreshold(0);
 
-    return runCatchingErrors(
-        *g_exceptions,
-        [&] {
-            startUp(commandLine, run);
-            runFrames(run);
-            shutDown(commandLine, run);
-        },
-        [] {
-            if (g_window) g_window->close();
-        });
+    return playShow(std::move(commandLine), run);
 }
 
 int scaleFittingScreen(int screenWidth, int screenHeight, bool windowed) {

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -24,12 +25,14 @@ constexpr std::string_view kCredits = "credits", kWindow = "window", kVideo = "v
                            kVideos = "videos";
 constexpr std::string_view kSoundOff[] = {"no audio", "audio off", "audio=off", "audio=0",
                                           "no sound", "sound off", "sound=off", "sound=0"};
-constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", kLines = "lines=";
+constexpr std::string_view kCodec = "codec=", kOut = "out=", kScale = "scale=", kLines = "lines=",
+                             kShot = "shot=";
 
 }  // namespace
 
 std::vector<std::string_view> optionWords() {
-    std::vector<std::string_view> words = {kWindow, kVideo, kVideos, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines};
+    std::vector<std::string_view> words = {kWindow, kVideo, kVideos, kFps, kCredits, kCodec, kOut, kScale, kHd, kLines,
+                                           kShot};
     words.insert(words.end(), std::begin(kSoundOff), std::end(kSoundOff));
     return words;
 }
@@ -113,14 +116,72 @@ std::string takeValueOption(std::string& commandLine, std::string_view word) {
 
 std::string takeCodecOption(std::string& commandLine) { return lowerCased(takeValueOption(commandLine, kCodec)); }
 
-std::optional<std::string> takeScaleOption(std::string& commandLine) {
-    if (lowerCased(commandLine).find(kScale) == std::string::npos) return std::nullopt;
-    return takeValueOption(commandLine, kScale);
+namespace {
+
+std::optional<std::string> takeOptionalValue(std::string& commandLine, std::string_view word) {
+    if (lowerCased(commandLine).find(word) == std::string::npos) return std::nullopt;
+    return takeValueOption(commandLine, word);
 }
 
-std::optional<std::string> takeLinesOption(std::string& commandLine) {
-    if (lowerCased(commandLine).find(kLines) == std::string::npos) return std::nullopt;
-    return takeValueOption(commandLine, kLines);
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::string> takeScaleOption(std::string& commandLine) { return takeOptionalValue(commandLine, kScale); }
+
+std::optional<std::string> takeLinesOption(std::string& commandLine) { return takeOptionalValue(commandLine, kLines); }
+
+std::optional<std::string> takeShotOption(std::string& commandLine) { return takeOptionalValue(commandLine, kShot); }
+
+std::vector<int> shotTicks(std::string_view text) {
+    constexpr int kLastTick = 13100;
+    std::vector<int> ticks;
+    size_t at = 0;
+    for (;;) {
+        int tick = 0;
+        size_t digits = 0;
+        while (at < text.size() && isDigit(text[at])) {
+            tick = tick * 10 + (text[at++] - '0');
+            if (++digits > 5 || tick > kLastTick) return {};
+        }
+        if (digits == 0) return {};
+        ticks.push_back(tick);
+        if (at == text.size()) return ticks;
+        if (text[at++] != ',') return {};
+    }
+}
+
+std::string commandLineFromQuery(std::string_view query) {
+    if (!query.empty() && query[0] == '?') query.remove_prefix(1);
+    std::string text;
+    for (size_t i = 0; i < query.size(); ++i) {
+        char c = query[i];
+        if (c == '&' || c == '+') {
+            c = ' ';
+        } else if (c == '%' && i + 2 < query.size() && hexDigit(query[i + 1]) >= 0 && hexDigit(query[i + 2]) >= 0) {
+            c = static_cast<char>(hexDigit(query[i + 1]) * 16 + hexDigit(query[i + 2]));
+            i += 2;
+        }
+        if (c == '\0') break;
+        text += c;
+    }
+    return text;
+}
+
+std::vector<std::string> queryWords(std::string_view query) {
+    std::vector<std::string> words;
+    const std::string text = commandLineFromQuery(query);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
 }
 
 int scaleValue(std::string_view text) {
@@ -156,6 +217,8 @@ const char* optionHelp() {
            "  lines=WAY   draw lines natively (glLineWidth, GL_LINE_SMOOTH) or as quads;\n"
            "              WAY is native or quads (default: native where the driver draws\n"
            "              the widest line the show needs, else quads)\n"
+           "  shot=T1,... the browser page's frames at those ticks; refused here, where\n"
+           "              glimmershot --at TICK takes them\n"
            "  --help      print this text (also: help, -h);  --version  print the version\n"
            "The live show needs a display; video records without one. Escape, closing the\n"
            "window or Ctrl-C ends the show (a recording on a terminal asks first, and with a\n"

@@ -47,12 +47,27 @@ std::optional<std::string> takeLinesOption(std::string& commandLine);
 // "hd": the scale is picked from the screen.
 bool hdOption(std::string_view commandLine);
 
+// Takes every "shot=T1,T2,..." out of the text in the same way and returns the last value as
+// written, or nothing when there is none: the browser page's glimmershot.
+std::optional<std::string> takeShotOption(std::string& commandLine);
+// The ticks a "shot=" value names, in order: one or more numbers from 0 to 13100 between commas;
+// empty for anything else.
+std::vector<int> shotTicks(std::string_view text);
+
+// The words of a page's query string ("?no+audio&scale=2" gives "no audio scale=2"): the parts
+// between '&' joined with blanks, '+' read as a blank and %XX as the byte it names (a '%' without
+// two hex digits stays as it is). A NUL byte ends the text, as it ends a command-line argument.
+std::string commandLineFromQuery(std::string_view query);
+// That text split at blanks, as a shell splits an unquoted command line into its arguments: so
+// "out=" ends at a blank on the page, where no quotes can keep a name whole.
+std::vector<std::string> queryWords(std::string_view query);
+
 // Above this a recording is refused: the clock's float arithmetic and the recorder's sample counts
 // lose their footing.
 constexpr int kMaxFramesPerSecond = 1000;
 
 // Every word the tests above look for, as --help and the manuals must name it: the fixed words, the
-// sound-off phrases, and "codec=", "out=", "scale=" without their values.
+// sound-off phrases, and "codec=", "out=", "scale=", "lines=", "shot=" without their values.
 std::vector<std::string_view> optionWords();
 
 // The option words, for --help.

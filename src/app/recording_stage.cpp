@@ -99,7 +99,9 @@ bool placeRecording(const std::string& out, bool intoVideosFolder, RunState& run
 bool recordingRequestValid(const std::string& commandLine, const RunState& run) {
     std::string refusal;
     const ContainerFormat* format = containerFormatFor(run.videoFile);
-    if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond)
+    if (run.shot)
+        refusal = "shot= is a word of the browser page; glimmershot --at TICK takes a frame here";
+    else if (framesPerSecondOption(commandLine) > kMaxFramesPerSecond)
         refusal = "cannot record at " + framesPerSecondText(commandLine) + " frames per second (at most " +
                   std::to_string(kMaxFramesPerSecond) + ")";
     else if (!format)

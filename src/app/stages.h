@@ -20,6 +20,9 @@ struct RunState {
     int scale = 1;           // from "scale=N"; frames are scale x 320 x 240
     bool fitScreen = false;  // "hd": the scale comes from the screen
     std::optional<LineWay> lines;  // from "lines=WAY"; none: chosen from the driver's limits
+    // From "shot=T1,T2,...", the browser page's glimmershot: video mode's frames, of which those
+    // at or after each tick are shown, and the run ends after the last.
+    std::optional<std::string> shot;
 };
 
 // The show: scenes, feedback texture and overlays (show_stage.cpp).
@@ -42,7 +45,8 @@ void keepClockWithSoundtrack();
 // the next free name after it. False, after a message on stderr, when no folder is known.
 bool placeRecording(const std::string& out, bool intoVideosFolder, RunState& run);
 // Run before anything is opened: false, after a one-line message on stderr, for a recording that
-// cannot be made (a frame rate above 1000, a file type or a codec the containers do not know).
+// cannot be made (a frame rate above 1000, a file type or a codec the containers do not know; on
+// the desktop a shot, which is the page's).
 bool recordingRequestValid(const std::string& commandLine, const RunState& run);
 void createRecorder(RunState& run);
 void attachSilentRecording(KWindow& window);

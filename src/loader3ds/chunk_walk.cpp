@@ -111,7 +111,10 @@ void ChunkWalk::need(size_t bytes) const {
 float ChunkWalk::floatAt(uint64_t at) const {
     const uint8_t* p = data_ + at;
     uint32_t bits = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return std::bit_cast<float>(bits);
+    // std::bit_cast in effect; emscripten's C++ library does not have it yet.
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
 }
 
 uint16_t ChunkWalk::readId() {

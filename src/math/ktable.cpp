@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "base/debug_server.h"
+#include "math/projection.h"
 #include "base/exception.h"
 
 namespace {
@@ -106,15 +107,9 @@ void KTable::computeProjectionScale() {
     // to read back; the window set-up runs this again once its matrices are set.
     if (glGetString(GL_VERSION) == nullptr) return;
 
-    GLdouble modelView[16] = {};
-    GLdouble projection[16] = {};
-    GLint viewport[4] = {};
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-
+    const projection::Matrices held = projection::current();
     GLdouble wx = 0, wy = 0, wz = 0;
-    if (gluProject(1.0, 1.0, 1.0, modelView, projection, viewport, &wx, &wy, &wz) != GL_TRUE) return;
+    if (gluProject(1.0, 1.0, 1.0, held.modelView, held.projection, held.viewport, &wx, &wy, &wz) != GL_TRUE) return;
 
     double halfX = g_table.xRes / 2;
     double halfY = g_table.yRes / 2;

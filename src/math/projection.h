@@ -34,4 +34,8 @@ void perspective(float fov, int xRes, int yRes, double out[16]);
 // the viewport, every entry rounded to float as GL keeps it.
 Matrices window(int width, int height, int xRes, int yRes, float fov);
 
+// What the current GL context holds. The matrices are read as floats, as GL keeps them: the same
+// numbers a read as doubles gives, and the only read WebGL's fixed-function emulation answers.
+Matrices current();
+
 }  // namespace projection

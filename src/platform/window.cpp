@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "base/exception.h"
-#include "math/ktable.h"
 #include "math/projection.h"
 #include "platform/message_box.h"
 
@@ -117,10 +116,6 @@ enum class Created { ok, noWindow, noContext };
 
 }  // namespace
 
-KWindow::KWindow(const char* title, int width, int height, int windowMode)
-    : title_(title ? title : ""), width_(width), height_(height), currentWidth_(width),
-      currentHeight_(height), mode_(windowMode) {}
-
 KWindow::~KWindow() {
     // Quiet teardown: a destructor must not throw.
     if (!opened_) return;
@@ -134,26 +129,10 @@ KWindow::~KWindow() {
 }
 
 void KWindow::open(int showFlag, const char* title, int width, int height, int windowMode) {
-    if (title) title_ = title;
-    if (width > 0) width_ = currentWidth_ = width;
-    if (height > 0) height_ = currentHeight_ = height;
-    if (windowMode == kWindowed || windowMode == kFullScreen) mode_ = windowMode;
+    storeRequest(title, width, height, windowMode);
     if (opened_) return;
-
     if (!window_) createWindowAndContext(showFlag);
-    resize(width_, height_);
-
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    opened_ = true;
-
-    // Engine z maps to -2z - 1 from here on; mesh drawing relies on it.
-    glMultMatrixd(projection::kDepthFlip);
-    KTable::computeProjectionScale();
+    startDrawing();
 }
 
 void KWindow::createWindowAndContext(int showFlag) {
@@ -276,11 +255,6 @@ void KWindow::close() {
     opened_ = false;
 }
 
-void KWindow::clear() {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
 void KWindow::swapBuffers() {
     if (framebuffer_) {
         presentOffscreen();
@@ -341,23 +315,6 @@ void KWindow::handleEvent(const void* raw) {
         default:
             break;
     }
-}
-
-bool KWindow::quitRequested() const { return keyState_[kEscape] != 0 || quit_; }
-
-void KWindow::resize(int width, int height) {
-    if (height == 0) height = 1;
-    if (mode_ != kFullScreen) {
-        currentWidth_ = width;
-        currentHeight_ = height;
-    }
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    double perspective[16];
-    projection::perspective(KTable::fov(), KTable::xRes(), KTable::yRes(), perspective);
-    glLoadMatrixd(perspective);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
 }
 
 void KWindow::toggleFullScreen() {

@@ -1,13 +1,16 @@
 #pragma once
-// The program's one window with its OpenGL context (SDL2). The picture is drawn at the requested
-// size into an offscreen framebuffer and, on every swap, scaled onto the window or the screen
-// with its aspect kept and black borders: 1:1 in a window of its own size, which the user may
-// resize or maximise, and filling the screen full screen; the display mode is never changed. F11
-// and Alt+Enter switch between window and full screen. Every GL state and every read-back (the
-// feedback copy, recording) sees the same picture in every mode. Without framebuffer objects the
-// picture is drawn into the window itself, at its lower left. Main thread only.
+// The program's one window with its OpenGL context: SDL2 on the desktop (window.cpp), the page's
+// canvas with WebGL in a browser (window_web.cpp). On the desktop the picture is drawn at the
+// requested size into an offscreen framebuffer and, on every swap, scaled onto the window or the
+// screen with its aspect kept and black borders: 1:1 in a window of its own size, which the user
+// may resize or maximise, and filling the screen full screen; the display mode is never changed.
+// In the browser the canvas holds the picture at its size and the page scales it the same way.
+// F11 and Alt+Enter switch between window and full screen. Every GL state and every read-back
+// (the feedback copy, recording) sees the same picture in every mode. Without framebuffer objects
+// the picture is drawn into the window itself, at its lower left. Main thread only.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 struct SDL_Window;
@@ -64,6 +67,12 @@ public:
     int bitsPerPixel() const { return bitsPerPixel_; }
 
 private:
+    // Shared by every platform (window_common.cpp): stores what open was asked for; once the
+    // context exists, sets the viewport, projection and initial GL state and marks it opened.
+    void storeRequest(const char* title, int width, int height, int windowMode);
+    void startDrawing();
+
+    // The SDL window's own (window.cpp).
     void createWindowAndContext(int showFlag);
     bool createOffscreenTarget();
     void destroyOffscreenTarget();
@@ -75,11 +84,13 @@ private:
     int width_ = 0, height_ = 0;                 // requested size
     int currentWidth_ = 0, currentHeight_ = 0;   // used by resize
     int mode_ = kWindowed;
-    SDL_Window* window_ = nullptr;
-    void* context_ = nullptr;
+    SDL_Window* window_ = nullptr;  // none in the browser, which draws into the page's canvas
+    void* context_ = nullptr;       // the OpenGL or WebGL context
     // The offscreen picture of full screen and hidden windows.
     unsigned framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
     std::array<uint8_t, 256> keyState_{};
+    // The browser's input, queued as it arrives between frames (SDL keeps its own queue).
+    std::deque<uint32_t> pendingInput_;
     bool opened_ = false;
     bool fullScreenNow_ = false;
     bool quit_ = false;

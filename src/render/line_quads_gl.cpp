@@ -1,5 +1,6 @@
 #include <GL/gl.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "render/line_quads.h"
@@ -23,23 +24,21 @@ View currentView() {
 }
 
 void prepare() {
-    // Alpha only: modulating by it leaves the colour as it is.
+    // White with the ramp in alpha: modulating by it leaves the colour as it is. (An alpha-only
+    // texture would too, but WebGL's fixed-function emulation does not modulate by one.) Rows of
+    // 4-byte texels need no unpack alignment of their own.
     std::vector<GLubyte> texels;
-    texels.reserve(kRampSize * kRampSize);
+    texels.reserve(std::size_t(kRampSize) * kRampSize * 4);
     for (int t = 0; t < kRampSize; ++t)
-        for (int s = 0; s < kRampSize; ++s) texels.push_back(GLubyte((s * t + 127) / 255));
-    GLint alignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        for (int s = 0; s < kRampSize; ++s) texels.insert(texels.end(), {255, 255, 255, GLubyte((s * t + 127) / 255)});
     glActiveTexture(kRampUnits[0]);
     glGenTextures(1, &g_ramp);
     glBindTexture(GL_TEXTURE_2D, g_ramp);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, kRampSize, kRampSize, 0, GL_ALPHA, GL_UNSIGNED_BYTE, texels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kRampSize, kRampSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     for (GLenum unit : kRampUnits) {
         glActiveTexture(unit);
         glBindTexture(GL_TEXTURE_2D, g_ramp);

@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +71,8 @@ const linequads::View& view(Lines& s) {
     return s.view;
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 void drawQuads(Lines& s) {
     linequads::draw(s.quads, s.quadColours, s.quadTexCoords, s.quadSmooth);
     s.quads.clear();
@@ -113,9 +115,16 @@ float reportedLineWidth(float rangeEnd, bool queryFailed) {
 }
 
 std::optional<float> lineWidthLimitValue(std::string_view text) {
-    float value = 0.0f;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) || !(value > 0.0f))
+    // A plain decimal number, as people write widths: strtof alone would also take blanks, a sign,
+    // hexadecimal and "inf". (Not from_chars: not every C++ library we build with has it for float.)
+    const bool plain = !text.empty() && (isDigit(text[0]) || text[0] == '.') &&
+                       text.find_first_not_of("0123456789.eE+-") == std::string_view::npos;
+    if (!plain) return std::nullopt;
+    const std::string copy(text);
+    char* end = nullptr;
+    errno = 0;
+    const float value = std::strtof(copy.c_str(), &end);
+    if (errno == ERANGE || end != copy.c_str() + copy.size() || !std::isfinite(value) || !(value > 0.0f))
         return std::nullopt;
     return value;
 }

@@ -41,7 +41,7 @@ void GlowSprites::setUpRadialTexture() {
     glGenTextures(1, &name);
     texture_ = name;
     glBindTexture(GL_TEXTURE_2D, texture_);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, kRadialSize, kRadialSize, 0, GL_RGB, GL_UNSIGNED_BYTE, radial_.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kRadialSize, kRadialSize, 0, GL_RGB, GL_UNSIGNED_BYTE, radial_.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }

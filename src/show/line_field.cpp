@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "math/projection.h"
 #include "math/random.h"
 #include "render/lines.h"
 
@@ -139,11 +140,7 @@ void LineField::jitterStep(int tick, CueList& jitter) {
 }
 
 void LineField::generate(const ShowState& show, int count) {
-    GLdouble modelView[16], projection[16];
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const projection::Matrices held = projection::current();
     const int w = show.boxWidth, h = show.boxHeight;
     const Box box = pointBox(w, h);
     for (int k = 0; k < count; ++k) {
@@ -157,7 +154,7 @@ void LineField::generate(const ShowState& show, int count) {
     for (int k = 0; k < count; ++k) {
         Point& p = points_[k];
         GLdouble wz;
-        gluProject(p.x, p.y, p.z, modelView, projection, viewport, &p.wx, &p.wy, &wz);
+        gluProject(p.x, p.y, p.z, held.modelView, held.projection, held.viewport, &p.wx, &p.wy, &wz);
     }
 }
 

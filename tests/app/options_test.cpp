@@ -116,3 +116,42 @@ TEST(Options, HdFitsThePictureToTheScreenOrTheWindowTo80PerCent) {
     EXPECT_EQ(scaleFittingScreen(640, 480, true), 1);  // never below 1
     EXPECT_EQ(scaleFittingScreen(100, 100, false), 1);
 }
+
+TEST(Options, ShotIsTakenOutAndNamesTicksUpToTheShowsEnd) {
+    std::string line = "fps=10 Shot=7000,1500 no audio";
+    EXPECT_EQ(takeShotOption(line), "7000,1500");
+    EXPECT_EQ(framesPerSecondOption("shot=7000 fps=10"), 7000);  // why it must be taken out first
+    EXPECT_EQ(line, "fps=10  no audio");
+    EXPECT_EQ(takeShotOption(line), std::nullopt);
+    EXPECT_EQ(shotTicks("7000,1500"), (std::vector<int>{7000, 1500}));
+    EXPECT_EQ(shotTicks("0"), std::vector<int>{0});
+    EXPECT_EQ(shotTicks("13100"), std::vector<int>{13100});
+    for (const char* bad : {"", ",", "1,", ",1", "13101", "99999999999", "1,,2", "-5", "12a", "1 2", "000001"})
+        EXPECT_TRUE(shotTicks(bad).empty()) << bad;
+}
+
+TEST(Options, AQueryStringGivesTheCommandLinesWords) {
+    EXPECT_EQ(commandLineFromQuery(""), "");
+    EXPECT_EQ(commandLineFromQuery("?"), "");
+    EXPECT_EQ(commandLineFromQuery("?no+audio&scale=2"), "no audio scale=2");
+    EXPECT_EQ(commandLineFromQuery("credits&lines=quads"), "credits lines=quads");
+    EXPECT_EQ(commandLineFromQuery("?sound%3D0%20window"), "sound=0 window");
+    EXPECT_EQ(commandLineFromQuery("?%2b%26"), "+&");  // escaped, they are themselves
+    // A '%' without two hex digits stays; a NUL ends the words.
+    EXPECT_EQ(commandLineFromQuery("?100%&50%2"), "100% 50%2");
+    EXPECT_EQ(commandLineFromQuery("?a%zz"), "a%zz");
+    EXPECT_EQ(commandLineFromQuery("?credits%00window"), "credits");
+    EXPECT_FALSE(soundOption(commandLineFromQuery("?no+sound")));
+}
+
+TEST(Options, AQueryStringSplitsIntoArgumentsAtBlanks) {
+    EXPECT_TRUE(queryWords("").empty());
+    EXPECT_TRUE(queryWords("?++&%20").empty());
+    EXPECT_EQ(queryWords("?no+audio&&out=a%20b.mkv+shot=100"),
+              (std::vector<std::string>{"no", "audio", "out=a", "b.mkv", "shot=100"}));
+    // So out= takes no more than its own word and leaves the page's shot alone.
+    std::vector<std::string> words = queryWords("?out=x.avi+shot=100");
+    EXPECT_EQ(takeOutOption(words), "x.avi");
+    std::string line = commandLineText(words);
+    EXPECT_EQ(takeShotOption(line), "100");
+}

@@ -110,6 +110,13 @@ TEST(Program, AScaleOutsideOneToEightIsRefusedBeforeAnythingOpens) {
     }
 }
 
+TEST(Program, AShotIsThePagesWordAndRefusedHere) {
+    Scratch s;  // no archive: the refusal comes first
+    const Outcome run = runProgram(s, {"window", "shot=7000"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "glimmertide: shot= is a word of the browser page; glimmershot --at TICK takes a frame here\n");
+}
+
 TEST(Program, AnUnknownWayOfDrawingLinesIsRefusedBeforeAnythingOpens) {
     Scratch s;  // no archive: the refusal comes first
     for (const char* value : {"wide", "", "native2"}) {

@@ -411,7 +411,9 @@ TEST(LineWay, TheLimitVariableTakesPositiveNumbersOnly) {
     EXPECT_EQ(lineWidthLimitValue("10"), 10.0f);
     EXPECT_EQ(lineWidthLimitValue("1"), 1.0f);
     EXPECT_EQ(lineWidthLimitValue("1e1"), 10.0f);
-    for (const char* bad : {"", "0", "-3", "abc", "10px", " 10", "inf", "nan", "1e99", "0x10"})
+    EXPECT_EQ(lineWidthLimitValue(".5"), 0.5f);
+    for (const char* bad : {"", "0", "-3", "abc", "10px", " 10", "10 ", "+10", "inf", "nan", "infinity", "1e99",
+                            "1e-60", "0x10", "0x1p3", "1.5.2", "e5", "."})
         EXPECT_EQ(lineWidthLimitValue(bad), std::nullopt) << bad;
 }
 
