@@ -31,13 +31,15 @@ private:
     Audio& audio_;
 };
 
+// Opened with the first recorded frame, closed when the recording ends or an error box comes;
+// declared before the recorder, whose error boxes (also from the exit handlers) close it.
+std::unique_ptr<ProgressWindow> g_progressWindow;
+bool g_progressWindowTried = false;
+
 // The capture source is declared first so that it outlives the recorder, whose destructor
 // (also run by the exit handlers after a fatal error) detaches from it.
 std::unique_ptr<SoundtrackCapture> g_capture;
 std::unique_ptr<AviRecorder> g_recorder;
-// Opened with the first recorded frame, closed when the recording ends or an error box comes.
-std::unique_ptr<ProgressWindow> g_progressWindow;
-bool g_progressWindowTried = false;
 
 constexpr const char* kFolderFileName = "glimmertide.mp4";
 
