@@ -40,7 +40,6 @@ void handOver(int tick) {
 bool placeRecording(const std::string&, bool, RunState&) { return true; }
 
 bool recordingRequestValid(const std::string& commandLine, const RunState& run) {
-    constexpr int kMaxFramesPerSecond = 1000;
     if (!run.shot) {
         std::fprintf(stderr, "glimmertide: a page cannot record a video; shot=TICK shows the frame at a tick\n");
         return false;
