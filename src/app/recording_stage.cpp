@@ -48,7 +48,7 @@ void showProgressInWindow(const std::string& file, int percent, const char* deta
         g_progressWindowTried = true;
         // The window's Yes stops the recording as a confirmed Ctrl-C does, and answers a question
         // the terminal may be asking meanwhile.
-        if (boxesCanBeShown()) g_progressWindow = ProgressWindow::open(file, terminal::requestStop);
+        g_progressWindow = ProgressWindow::open(file, terminal::requestStop);  // null without a display
     }
     if (g_progressWindow) g_progressWindow->update(percent, detail);
 }

@@ -231,5 +231,3 @@ void ProgressWindow::update(int percent, const std::string& detail) {
     std::lock_guard<std::mutex> lock(shared_->detailMutex);
     shared_->detail = detail;
 }
-
-bool ProgressWindow::cancelConfirmed() const { return shared_->confirmed; }

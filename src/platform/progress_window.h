@@ -4,8 +4,8 @@
 //
 // It runs its own event loop on a thread of its own, so it repaints, moves and answers Cancel
 // while the main thread spends a second on one frame. The main thread talks to it only through
-// update(), cancelConfirmed() and its destruction; nothing the window does waits on the main
-// thread.
+// update() and its destruction; the window calls back only when a Cancel is confirmed, and nothing
+// it does waits on the main thread.
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,8 +23,6 @@ public:
 
     // The bar's percent (0 to 100) and the detail line; shown at the window's next repaint.
     void update(int percent, const std::string& detail);
-    // True once the user answered Yes to "Really?" (after Cancel or the close box).
-    bool cancelConfirmed() const;
 
     struct Shared;
 
